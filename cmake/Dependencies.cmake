@@ -1,0 +1,15 @@
+# Every dependency comes from a Debian package (scripts/setup installs them).
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
+  libavformat libavcodec libavfilter libswresample libswscale libavutil)
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf)
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET
+  x11 x11-xcb xcb xcb-shm xext xi xtst xrandr xfixes)
+pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+find_package(RapidJSON CONFIG QUIET)
+find_path(RAPIDJSON_INCLUDE_DIR rapidjson/document.h REQUIRED)
+find_path(STB_INCLUDE_DIR stb_image.h PATHS /usr/include/stb REQUIRED)
+find_package(pugixml REQUIRED)
