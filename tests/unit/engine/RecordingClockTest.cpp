@@ -1,0 +1,51 @@
+#include "engine/RecordingClock.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ScriptedClock : platform::Clock {
+    uint32_t now = 0;
+    uint32_t nowMs() const override { return now; }
+};
+
+TEST(RecordingClock, PausedTimeIsRemoved) {
+    ScriptedClock source;
+    source.now = 1000;
+    RecordingClock clock(source);
+    clock.start();
+    EXPECT_EQ(clock.recordStart(), 1000);
+    EXPECT_EQ(clock.pauseMark(), -1);
+    source.now = 3500;
+    EXPECT_EQ(clock.elapsedMs(), 2500u);
+    clock.pause();
+    EXPECT_EQ(clock.pauseMark(), 3500);
+    source.now = 6500;  // three seconds paused
+    clock.resume();
+    EXPECT_EQ(clock.pauseMark(), -1);
+    EXPECT_EQ(clock.recordStart(), 4000);
+    EXPECT_EQ(clock.elapsedMs(), 2500u);
+    source.now = 7000;
+    EXPECT_EQ(clock.elapsedMs(), 3000u);
+}
+
+TEST(RecordingClock, ResumeWithoutPauseChangesNothing) {
+    ScriptedClock source;
+    source.now = 10;
+    RecordingClock clock(source);
+    clock.start();
+    source.now = 50;
+    clock.resume();
+    EXPECT_EQ(clock.elapsedMs(), 40u);
+}
+
+TEST(RecordingClock, ReadingIsUnsigned32BitAcrossTheTimersWrap) {
+    ScriptedClock source;
+    source.now = 0xFFFFFF00u;
+    RecordingClock clock(source);
+    clock.start();
+    source.now = 0x00000100u;  // the 32-bit timer wrapped
+    EXPECT_EQ(clock.elapsedMs(), 0x200u);
+}
+
+}  // namespace
