@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "flux/ISettingsTarget.h"
+
+// Writes every call it receives into a journal, one line per call, so a test can check what
+// was applied and in which order.
+class RecordingSettingsTarget : public ISettingsTarget {
+  public:
+    std::vector<std::string> journal;
+
+    void setQuality(int32_t v) override { add("quality", v); }
+    void setIsCapture(bool v) override { add("isCapture", v); }
+    void setLoadedRect(const Rect& r) override {
+        journal.push_back("loadedRect " + std::to_string(r.left) + " " + std::to_string(r.top) +
+                          " " + std::to_string(r.right) + " " + std::to_string(r.bottom));
+    }
+    void setVideoBitrate(int32_t v) override { add("videoBitrate", v); }
+    void setFrameRate(int32_t v) override { add("fps", v); }
+    void setCaptureMethod(int32_t v) override { add("captureMethod", v); }
+    void setSampleRate(int32_t v) override { add("sampleRate", v); }
+    void setAudioBitrate(int32_t v) override { add("audioBitrate", v); }
+    void setChannels(int32_t v) override { add("channels", v); }
+    void setBits(int32_t v) override { add("bits", v); }
+    void setCaptureMicrophone(bool v) override { add("captureMicrophone", v); }
+    void setCapturePlayback(bool v) override { add("capturePlayback", v); }
+    void setFilterMic(bool v) override { add("filterMic", v); }
+    void setFilterCoefficient(double v) override {
+        char text[64];
+        std::snprintf(text, sizeof text, "filterWC %.17g", v);
+        journal.push_back(text);
+    }
+    void setCaptureCamera(bool v) override { add("isCaptureCamera", v); }
+    void setOnlyCaptureCamera(bool v) override { add("isOnlyCaptureCamera", v); }
+    void selectCameraDevice(int32_t v) override { add("device", v); }
+    void setHotkey(const HotkeyPayload& h) override {
+        journal.push_back("hotkey " + std::to_string(h.action) + " " + h.keycode);
+    }
+    void setPointStyle(int32_t v) override { add("pointStyle", v); }
+    void setShapeStyle(int32_t v) override { add("shapeStyle", v); }
+    void setPressStyle(int32_t v) override { add("pressStyle", v); }
+
+  private:
+    void add(const char* name, int32_t v) { journal.push_back(name + (" " + std::to_string(v))); }
+    void add(const char* name, bool v) {
+        journal.push_back(name + std::string(v ? " on" : " off"));
+    }
+};

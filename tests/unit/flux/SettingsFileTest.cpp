@@ -1,0 +1,263 @@
+#include "flux/SettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "RecordingSettingsTarget.h"
+#include "SettingsSamples.h"
+#include "flux/CaptureRectRules.h"
+
+namespace {
+
+using Journal = std::vector<std::string>;
+
+Journal applied(const std::string& json) {
+    RecordingSettingsTarget target;
+    SettingsFile::apply(SettingsFile::parse(json), target);
+    return target.journal;
+}
+
+std::string serialized(const StoreSettings& s) {
+    std::string out;
+    EXPECT_TRUE(SettingsFile::serialize(s, out));
+    return out;
+}
+
+TEST(SettingsFileParse, QualityComesBeforeTheBitrateThatOverridesIt) {
+    EXPECT_EQ(applied(R"({"quality":2})"), Journal({"quality 2"}));
+    EXPECT_EQ(applied(R"({"video":{"bitrate":999},"quality":2})"),
+              Journal({"quality 2", "videoBitrate 999"}));
+}
+
+TEST(SettingsFileParse, ValuesAreAppliedInTheStoreOrderWhateverTheFileOrder) {
+    const char* file =
+        R"({"mouse":{"pressStyle":3,"shapeStyle":2,"pointStyle":1},)"
+        R"("hotkey":[{"keycode":"000122","action":2},{"action":0,"keycode":"100119"}],)"
+        R"("camera":{"device":3,"isOnlyCaptureCamera":true,"isCaptureCamera":1},)"
+        R"("audio":{"filterWC":0.25,"filterMic":1,"capturePlayback":0,)"
+        R"("captureMicrophone":true,"bits":24,"channels":1,"bitrate":64000,)"
+        R"("sampleRate":48000},)"
+        R"("video":{"captureMethod":2,"fps":1,"bitrate":500000,)"
+        R"("captureRect":{"bottom":4,"right":3,"top":2,"left":1},"isCapture":0},)"
+        R"("quality":1})";
+    EXPECT_EQ(
+        applied(file),
+        Journal({
+            "quality 1",    "isCapture off",   "loadedRect 1 2 3 4",   "videoBitrate 500000",
+            "fps 1",        "captureMethod 2", "sampleRate 48000",     "audioBitrate 64000",
+            "channels 1",   "bits 24",         "captureMicrophone on", "capturePlayback off",
+            "filterMic on", "filterWC 0.25",   "isCaptureCamera on",   "isOnlyCaptureCamera on",
+            "device 3",     "hotkey 2 000122", "hotkey 0 100119",      "pointStyle 1",
+            "shapeStyle 2", "pressStyle 3",
+        }));
+}
+
+TEST(SettingsFileParse, AnIntegerHasNoFractionNoExponentAndFits32Bits) {
+    for (const char* value : {"1.0", "1e0", "10E-1", "2147483648", "-2147483649", "\"1\"", "true",
+                              "null", "[1]", "{}"}) {
+        EXPECT_EQ(applied(std::string(R"({"video":{"bitrate":)") + value + "}}"), Journal())
+            << value;
+    }
+    EXPECT_EQ(applied(R"({"video":{"bitrate":2147483647}})"), Journal({"videoBitrate 2147483647"}));
+    EXPECT_EQ(applied(R"({"video":{"bitrate":-2147483648}})"),
+              Journal({"videoBitrate -2147483648"}));
+    EXPECT_EQ(applied(R"({"quality":-0})"), Journal({"quality 0"}));
+}
+
+TEST(SettingsFileParse, FlagsAcceptBooleansAndIntegers) {
+    struct Case {
+        const char* value;
+        const char* expected;  // nullptr: not applied
+    };
+    const Case cases[] = {{"true", "on"},       {"1", "on"},      {"7", "on"},
+                          {"false", "off"},     {"0", "off"},     {"-1", "off"},
+                          {"\"yes\"", nullptr}, {"1.0", nullptr}, {"null", nullptr},
+                          {"[true]", nullptr}};
+    const char* members[][2] = {
+        {"audio", "captureMicrophone"}, {"audio", "capturePlayback"},      {"audio", "filterMic"},
+        {"camera", "isCaptureCamera"},  {"camera", "isOnlyCaptureCamera"}, {"video", "isCapture"}};
+    for (const auto& m : members) {
+        for (const Case& c : cases) {
+            const std::string file =
+                std::string("{\"") + m[0] + "\":{\"" + m[1] + "\":" + c.value + "}}";
+            const Journal expected =
+                c.expected ? Journal({std::string(m[1]) + " " + c.expected}) : Journal();
+            EXPECT_EQ(applied(file), expected) << file;
+        }
+    }
+}
+
+TEST(SettingsFileParse, FilterCoefficientTakesAnyNumber) {
+    EXPECT_EQ(applied(R"({"audio":{"filterWC":1}})"), Journal({"filterWC 1"}));
+    EXPECT_EQ(applied(R"({"audio":{"filterWC":0.75}})"), Journal({"filterWC 0.75"}));
+    EXPECT_EQ(applied(R"({"audio":{"filterWC":"0.4"}})"), Journal());
+    EXPECT_EQ(applied(R"({"audio":{"filterWC":true}})"), Journal());
+
+    // An integral coefficient read from the file is written back as a double.
+    StoreSettings s = defaultSettings();
+    s.filterWC = SettingsFile::parse(R"({"audio":{"filterWC":1}})").filterWC;
+    EXPECT_NE(serialized(s).find(R"("filterWC":1.0})"), std::string::npos) << serialized(s);
+}
+
+TEST(SettingsFileParse, WrongTypesAndUnknownMembersAreSkippedMemberByMember) {
+    EXPECT_EQ(applied(R"({"quality":"2","video":{"fps":"1","bitrate":5,"zoom":3},"audio":[1],)"
+                      R"("camera":{"device":1.5,"isCaptureCamera":false},"mouse":7,"theme":"x",)"
+                      R"("hotkey":{"action":0,"keycode":"000119"}})"),
+              Journal({"videoBitrate 5", "isCaptureCamera off"}));
+    // A rectangle's missing or non-integer sides count as 0; a rectangle that is no object
+    // is absent.
+    EXPECT_EQ(applied(R"({"video":{"captureRect":{"left":5,"top":"6","right":7.0}}})"),
+              Journal({"loadedRect 5 0 0 0"}));
+    EXPECT_EQ(applied(R"({"video":{"captureRect":[1,2,3,4]}})"), Journal());
+}
+
+TEST(SettingsFileParse, RememberedRectBecomesTheStartupRect) {
+    const Rect desktop{0, 0, 1920, 1080};
+    const auto startup = [&](const char* file) {
+        const StoreSettings s = SettingsFile::parse(file);
+        return CaptureRectRules::makeEven(
+            CaptureRectRules::startupRect(s.captureRect.value_or(Rect{}), desktop));
+    };
+    EXPECT_EQ(startup(R"({"video":{"captureRect":{"left":10,"top":10,"right":511,"bottom":411}}})"),
+              (Rect{10, 10, 510, 410}));
+    EXPECT_EQ(startup(R"({"video":{"captureRect":{"left":10,"top":10,"right":10,"bottom":411}}})"),
+              desktop);
+    EXPECT_EQ(startup(R"({"quality":1})"), desktop);
+}
+
+TEST(SettingsFileParse, HotkeyElementsNeedAnIntegerActionAndAWellFormedKeycode) {
+    EXPECT_EQ(applied(R"({"hotkey":[{"action":1},{"action":"1","keycode":"000120"},7,)"
+                      R"({"action":1.0,"keycode":"000120"},{"action":1,"keycode":120},)"
+                      R"({"action":0,"keycode":"110119"},{"action":0,"keycode":"000118"}]})"),
+              Journal({"hotkey 0 110119", "hotkey 0 000118"}));
+    // Codes no key press can produce would never fire and have no display text.
+    for (const char* code :
+         {"", "F9", "000", "00012", "0001200", "200120", "00012x", "0a0120", "000\\u000012"}) {
+        EXPECT_EQ(applied(std::string(R"({"hotkey":[{"action":1,"keycode":")") + code + "\"}]}"),
+                  Journal())
+            << code;
+    }
+    EXPECT_EQ(applied(R"({"hotkey":[{"action":-5,"keycode":"001065"}]})"),
+              Journal({"hotkey -5 001065"}));
+}
+
+TEST(SettingsFileParse, ValuesOutsideTheTablesAreIgnored) {
+    EXPECT_EQ(applied(R"({"quality":4})"), Journal());
+    EXPECT_EQ(applied(R"({"quality":-1})"), Journal());
+    EXPECT_EQ(applied(R"({"quality":3})"), Journal({"quality 3"}));
+    EXPECT_EQ(applied(R"({"video":{"fps":2}})"), Journal());
+    EXPECT_EQ(applied(R"({"video":{"fps":-1}})"), Journal());
+    EXPECT_EQ(applied(R"({"mouse":{"pointStyle":12,"shapeStyle":-2,"pressStyle":99}})"), Journal());
+    EXPECT_EQ(applied(R"({"mouse":{"pointStyle":11,"shapeStyle":-1,"pressStyle":0}})"),
+              Journal({"pointStyle 11", "shapeStyle -1", "pressStyle 0"}));
+}
+
+TEST(SettingsFileParse, MalformedDocumentsLeaveEverythingAlone) {
+    ASSERT_EQ(applied(R"({"quality":2})"), Journal({"quality 2"}));
+    for (const std::string& file : {
+             std::string("\xEF\xBB\xBF") + R"({"quality":2})",  // byte-order mark
+             std::string(R"({"quality":2,})"),
+             std::string(R"({"quality":2} // two)"),
+             std::string(R"({"quality":2}{})"),
+             std::string(R"({'quality':2})"),
+             std::string(R"({"quality":2)"),
+             std::string(R"({"quality":2,"audio":{"filterWC":NaN}})"),
+             std::string(R"({"quality":2,"audio":{"filterWC":1e400}})"),
+             std::string(""),
+             std::string(R"([{"quality":2}])"),
+             std::string("2"),
+             std::string(R"("quality")"),
+         }) {
+        EXPECT_EQ(applied(file), Journal()) << file;
+    }
+    // Blanks around the object are JSON too.
+    EXPECT_EQ(applied(" \n{\"quality\":2}\n"), Journal({"quality 2"}));
+}
+
+TEST(SettingsFileParse, DeepNestingNeitherCrashesNorHidesTheRest) {
+    const size_t depth = 1000000;
+    const std::string file =
+        R"({"junk":)" + std::string(depth, '[') + std::string(depth, ']') + R"(,"quality":2})";
+    EXPECT_EQ(applied(file), Journal({"quality 2"}));
+}
+
+TEST(SettingsFileWrite, DefaultsGiveTheKnownLine) {
+    EXPECT_EQ(serialized(defaultSettings()), kDefaultsLine);
+}
+
+TEST(SettingsFileWrite, WhatIsWrittenReadsBackTheSame) {
+    StoreSettings s;
+    s.quality = 3;
+    s.pointStyle = 11;
+    s.pressStyle = 0;
+    s.shapeStyle = -1;
+    s.captureRect = Rect{-1920, -5, 17, 33};
+    s.videoBitrate = 2147483647;
+    s.fps = 1;
+    s.captureMethod = -3;  // written signed so that it reads back
+    s.sampleRate = 48000;
+    s.audioBitrate = -5;
+    s.channels = 1;
+    s.bits = 24;
+    s.captureMicrophone = true;
+    s.capturePlayback = false;
+    s.filterMic = true;
+    s.filterWC = 0.1 + 0.2;
+    s.isCaptureCamera = true;
+    s.isOnlyCaptureCamera = false;
+    s.device = 4;
+    s.hotkeys = {{2, "001065"}, {0, "110119"}, {1, "000120"}};
+
+    const std::string text = serialized(s);
+    EXPECT_EQ(serialized(SettingsFile::parse(text)), text);
+    EXPECT_NE(text.find(R"("captureMethod":-3)"), std::string::npos) << text;
+    // Hotkeys go out in ascending action order.
+    EXPECT_NE(text.find(R"([{"action":0,"keycode":"110119"},{"action":1,"keycode":"000120"},)"
+                        R"({"action":2,"keycode":"001065"}])"),
+              std::string::npos)
+        << text;
+}
+
+TEST(SettingsFileWrite, DoublesTakeTheirShortestExactForm) {
+    const auto written = [](double wc) {
+        StoreSettings s;
+        s.filterWC = wc;
+        const std::string text = serialized(s);
+        const size_t at = text.find("\"filterWC\":");
+        return at == std::string::npos ? text : text.substr(at + 11, text.find('}', at) - at - 11);
+    };
+    EXPECT_EQ(written(0.4), "0.4");
+    EXPECT_EQ(written(1.0), "1.0");
+    EXPECT_EQ(written(0.0), "0.0");
+    EXPECT_EQ(written(-2.0), "-2.0");
+    EXPECT_EQ(written(0.1 + 0.2), "0.30000000000000004");
+    for (double wc : {1e21, 1e-7, 5e-324, 1.7976931348623157e308, -0.0, 0.1 + 0.2}) {
+        StoreSettings s;
+        s.filterWC = wc;
+        const std::optional<double> back = SettingsFile::parse(serialized(s)).filterWC;
+        ASSERT_TRUE(back.has_value()) << written(wc);
+        EXPECT_EQ(std::memcmp(&*back, &wc, sizeof wc), 0) << written(wc);
+    }
+}
+
+TEST(SettingsFileWrite, IsCaptureIsNeverWritten) {
+    StoreSettings s = defaultSettings();
+    s.isCapture = true;
+    EXPECT_EQ(serialized(s), kDefaultsLine);
+}
+
+TEST(SettingsFileWrite, ANumberThatJsonCannotHoldFailsTheWrite) {
+    StoreSettings s = defaultSettings();
+    s.filterWC = std::numeric_limits<double>::quiet_NaN();
+    std::string out = "untouched";
+    EXPECT_FALSE(SettingsFile::serialize(s, out));
+    EXPECT_EQ(out, "untouched");
+    s.filterWC = std::numeric_limits<double>::infinity();
+    EXPECT_FALSE(SettingsFile::serialize(s, out));
+}
+
+}  // namespace
