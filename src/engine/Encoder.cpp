@@ -285,7 +285,12 @@ int32_t Encoder::writeVideoPackets() {
             return ret;
         }
         // Timestamps stay those the codec made from the picture's, already in stream ticks.
+        // The codec gives no duration; without one the last frame ends where it starts and
+        // containers with an edit list (MP4, MOV) cut it off. A nominal frame time serves.
         packet->stream_index = videoStream_->index;
+        if (packet->duration <= 0) {
+            packet->duration = av_rescale_q(1, videoCodec_->time_base, videoStream_->time_base);
+        }
         const int written = writePacket(packet);
         av_packet_unref(packet);
         if (written < 0) {
@@ -311,6 +316,7 @@ int32_t Encoder::encodeAudioFrame(const AVFrame* frame) {
 int32_t Encoder::writeAudioPackets() {
     AVPacket* packet = audioPacket_.get();
     const int frameSize = audioCodec_->frame_size;
+    const AVRational sampleTime{1, audioCodec_->sample_rate};
     int32_t result = 0;
     for (;;) {
         const int ret = avcodec_receive_packet(audioCodec_.get(), packet);
@@ -323,10 +329,13 @@ int32_t Encoder::writeAudioPackets() {
         }
         // Audio time is the count of samples encoded, independent of wall time: a paused
         // recording has no gap in its sound.
+        // Counted in 1/sampleRate and carried into the stream's time base: containers with a
+        // clock of their own (Matroska and FLV count milliseconds) replace 1/sampleRate when
+        // the header is written.
         packet->stream_index = audioStream_->index;
-        packet->pts = audioSamples_;
-        packet->dts = audioSamples_;
-        packet->duration = frameSize;
+        packet->pts = av_rescale_q(audioSamples_, sampleTime, audioStream_->time_base);
+        packet->dts = packet->pts;
+        packet->duration = av_rescale_q(frameSize, sampleTime, audioStream_->time_base);
         // A packet the container refuses is lost, but the sample count still moves on so the
         // sound after it keeps its place.
         if (writePacket(packet) < 0) {
