@@ -302,10 +302,11 @@ int32_t Encoder::writeVideoPackets() {
 int32_t Encoder::encodeAudioFrame(const AVFrame* frame) {
     const AVCodecContext* c = audioCodec_.get();
     // A frame of another shape would make the codec read planes or samples that are not
-    // there.
+    // there. A frame that leaves its rate unset is taken to have the codec's.
     const bool fits = opened_ && c && audioPacket_ && frame && frame->format == c->sample_fmt &&
-                      frame->sample_rate == c->sample_rate && frame->nb_samples == c->frame_size &&
-                      av_channel_layout_compare(&frame->ch_layout, &c->ch_layout) == 0;
+                      frame->nb_samples == c->frame_size &&
+                      frame->ch_layout.nb_channels == c->ch_layout.nb_channels &&
+                      (frame->sample_rate == 0 || frame->sample_rate == c->sample_rate);
     if (!fits || avcodec_send_frame(audioCodec_.get(), frame) < 0) {
         SC_LOG(kUnit, "Failed to encode audio!\n");
         return -1;
@@ -327,11 +328,10 @@ int32_t Encoder::writeAudioPackets() {
             SC_LOG(kUnit, "Failed to encode audio!\n");
             return -1;
         }
-        // Audio time is the count of samples encoded, independent of wall time: a paused
-        // recording has no gap in its sound.
-        // Counted in 1/sampleRate and carried into the stream's time base: containers with a
-        // clock of their own (Matroska and FLV count milliseconds) replace 1/sampleRate when
-        // the header is written.
+        // Audio time is the count of samples encoded, independent of wall time, so a paused
+        // recording has no gap in its sound. It is counted in 1/sampleRate and carried into
+        // the stream's time base, which some containers (Matroska, FLV: milliseconds) replace
+        // when the header is written.
         packet->stream_index = audioStream_->index;
         packet->pts = av_rescale_q(audioSamples_, sampleTime, audioStream_->time_base);
         packet->dts = packet->pts;
@@ -348,6 +348,9 @@ int32_t Encoder::writeAudioPackets() {
 
 int32_t Encoder::writePacket(AVPacket* packet) {
     std::lock_guard<std::mutex> lock(writeLock_);
+    if (!opened_ || !format_) {
+        return AVERROR(EINVAL);
+    }
     return av_interleaved_write_frame(format_.get(), packet);
 }
 
