@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "engine/FFmpegPtr.h"
+#include "engine/RecordingClock.h"
+
+struct AVStream;
+
+// Writes one output file: an H.264 stream made from BGRA frames and, optionally, an AAC stream
+// made from mixed audio frames. The container follows the file name's extension.
+//
+// Threads: open() and close() run on the UI thread while no worker uses the encoder.
+// encodeVideoFrame() is called by one thread at a time (the video thread or the camera
+// callback), encodeAudioFrame() only by the audio thread; the two may run at the same time,
+// so every write into the container goes through writeLock().
+class Encoder {
+  public:
+    // Video timestamps are read from `clock` (the process-wide recording clock by default).
+    explicit Encoder(const RecordingClock& clock = RecordingClock::instance());
+    ~Encoder();  // close()
+
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
+    // Creates the file with its streams and writes the header. >= 0 success; AVERROR_UNKNOWN
+    // when no container matches the file name; -1 for any other failure (already closed then).
+    int32_t open(std::string path, bool hasAudio, uint32_t frameRate, uint32_t width,
+                 uint32_t height, int32_t videoBitRate, uint32_t sampleRate, uint32_t audioBitRate);
+
+    // Start of a recording: the last video time and the audio sample count go back to 0.
+    // The packets are allocated by open(); this makes sure they exist. 0 or AVERROR(ENOMEM).
+    int32_t prepareRecording();
+
+    // frame: width x height x 4 bytes of top-down BGRA, rows packed; clockTime: the recording
+    // clock's reading at the grab (ms). 0 success (also for a frame dropped because its
+    // timestamp would not advance), negative FFmpeg error.
+    int32_t encodeVideoFrame(const uint8_t* frame, uint32_t clockTime);
+
+    // frame: exactly frameSize samples in the audio codec's sample format, channel layout and
+    // rate. 1 handled, -1 failure.
+    int32_t encodeAudioFrame(const AVFrame* frame);
+
+    // Drains both codecs, writes the trailer, closes the file and frees everything.
+    // Harmless when nothing is open or when called again.
+    void close();
+
+    // Writes one packet into the container under writeLock(); av_interleaved_write_frame's
+    // result. The packet's reference is taken over.
+    int32_t writePacket(AVPacket* packet);
+    // Serialises writes into the container; held only around av_interleaved_write_frame.
+    std::mutex& writeLock() { return writeLock_; }
+
+    // The audio mixer reads sample_rate, ch_layout, sample_fmt and frame_size from the audio
+    // context. Null when the stream does not exist.
+    AVCodecContext* videoCodecContext() const { return videoCodec_.get(); }
+    AVCodecContext* audioCodecContext() const { return audioCodec_.get(); }
+    AVStream* videoStream() const { return videoStream_; }
+    AVStream* audioStream() const { return audioStream_; }
+
+    // For the owner between encode calls (not synchronised with the encoding threads).
+    bool isOpen() const { return opened_ != 0; }
+    int64_t videoFrames() const { return videoFrames_; }
+    int64_t audioSamples() const { return audioSamples_; }
+    uint32_t lastVideoTime() const { return lastVideoTime_; }
+
+  private:
+    int32_t addVideoStream(uint32_t frameRate, uint32_t width, uint32_t height,
+                           int32_t videoBitRate);
+    int32_t addAudioStream(uint32_t sampleRate, uint32_t audioBitRate);
+    // Takes every packet the video codec has ready and writes it.
+    int32_t writeVideoPackets();
+    // Takes every packet the audio codec has ready, stamps it from the sample count, writes it.
+    int32_t writeAudioPackets();
+    void drainCodecs();
+
+    const RecordingClock& clock_;
+
+    // open()/close() on the UI thread while no worker runs; read by the encoding threads.
+    int32_t opened_ = 0;
+    // Guards av_interleaved_write_frame on format_ (video thread, audio thread, camera
+    // callback).
+    std::mutex writeLock_;
+
+    FFmpegPtr<SwsContext> scaler_;
+    // Plane 0 is pointed at the caller's frame for each conversion (video thread only).
+    const uint8_t* srcPlanes_[4] = {nullptr, nullptr, nullptr, nullptr};
+    int srcLineSizes_[4] = {0, 0, 0, 0};
+    // A BGRA picture of the frame size, allocated with the scaler.
+    FFmpegPtr<uint8_t> srcImage_;
+    FFmpegPtr<AVFrame> videoFrame_;  // YUV420P picture the scaler writes into (video thread)
+
+    // Video thread: the last clock reading and timestamp handed to the codec, frames sent.
+    uint32_t lastVideoTime_ = 0;
+    int64_t lastVideoPts_ = INT64_MIN;
+    int64_t videoFrames_ = 0;
+    // Audio thread: samples encoded so far, the next packet's timestamp.
+    int64_t audioSamples_ = 0;
+
+    FFmpegPtr<AVPacket> videoPacket_;  // video thread
+    FFmpegPtr<AVPacket> audioPacket_;  // audio thread
+    FFmpegPtr<AVCodecContext> videoCodec_;
+    FFmpegPtr<AVCodecContext> audioCodec_;
+    AVStream* videoStream_ = nullptr;  // owned by format_
+    AVStream* audioStream_ = nullptr;  // owned by format_
+    FFmpegPtr<AVFormatContext> format_;
+
+    uint32_t width_ = 0;
+    uint32_t height_ = 0;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+// Owning pointers for FFmpeg objects: each kind is released with the library's own free
+// function, so no error path needs a naked free.
+struct AVCodecContext;
+struct AVDictionary;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+
+struct FFmpegDeleter {
+    // An output container also closes its file (unless the format keeps none) before it goes.
+    void operator()(AVFormatContext* format) const;
+    void operator()(AVCodecContext* codec) const;
+    void operator()(AVFrame* frame) const;
+    void operator()(AVPacket* packet) const;
+    void operator()(SwsContext* scaler) const;
+    void operator()(AVDictionary* dictionary) const;
+    // A buffer from av_malloc / av_image_alloc.
+    void operator()(uint8_t* buffer) const;
+};
+
+template <typename T>
+using FFmpegPtr = std::unique_ptr<T, FFmpegDeleter>;

@@ -1,0 +1,173 @@
+#include "MediaProbe.h"
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include "ChildProcess.h"
+
+namespace testsupport {
+
+namespace {
+
+struct Closer {
+    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+    void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+template <typename T>
+using Ptr = std::unique_ptr<T, Closer>;
+
+struct Decoder {
+    Ptr<AVCodecContext> codec;
+    Ptr<SwsContext> toBgra;
+    std::vector<uint8_t> bgra;
+};
+
+void takeFrames(ProbedStream& s, Decoder& d, AVFrame* frame, const PictureSink& onPicture) {
+    for (;;) {
+        const int ret = avcodec_receive_frame(d.codec.get(), frame);
+        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) {
+            return;
+        }
+        if (ret < 0) {
+            ++s.decodeErrors;
+            return;
+        }
+        if (frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT)) {
+            ++s.decodeErrors;
+        }
+        s.framePts.push_back(frame->best_effort_timestamp);
+        s.frameKey.push_back(frame->key_frame != 0);
+        if (s.type == AVMEDIA_TYPE_AUDIO) {
+            s.samples += frame->nb_samples;
+        } else if (onPicture) {
+            d.toBgra.reset(sws_getCachedContext(d.toBgra.release(), frame->width, frame->height,
+                                                static_cast<AVPixelFormat>(frame->format),
+                                                frame->width, frame->height, AV_PIX_FMT_BGRA,
+                                                SWS_BICUBIC, nullptr, nullptr, nullptr));
+            d.bgra.resize(static_cast<size_t>(frame->width) * frame->height * 4);
+            uint8_t* planes[1] = {d.bgra.data()};
+            const int lineSizes[1] = {frame->width * 4};
+            sws_scale(d.toBgra.get(), frame->data, frame->linesize, 0, frame->height, planes,
+                      lineSizes);
+            onPicture(s.framePts.size() - 1, d.bgra.data());
+        }
+        av_frame_unref(frame);
+    }
+}
+
+}  // namespace
+
+ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
+    ProbedFile file;
+    AVFormatContext* raw = nullptr;
+    file.openError = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    if (file.openError < 0) {
+        return file;
+    }
+    Ptr<AVFormatContext> format(raw);
+    file.openError = avformat_find_stream_info(format.get(), nullptr);
+    if (file.openError < 0) {
+        return file;
+    }
+    file.formatName = format->iformat->name;
+
+    std::vector<Decoder> decoders(format->nb_streams);
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* st = format->streams[i];
+        ProbedStream s;
+        s.index = st->index;
+        s.type = st->codecpar->codec_type;
+        s.codecId = st->codecpar->codec_id;
+        s.timeBase = st->time_base;
+        s.width = st->codecpar->width;
+        s.height = st->codecpar->height;
+        s.sampleRate = st->codecpar->sample_rate;
+        s.channels = st->codecpar->ch_layout.nb_channels;
+        s.frameSize = st->codecpar->frame_size;
+        file.streams.push_back(s);
+
+        const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+        if (!codec) {
+            continue;
+        }
+        decoders[i].codec.reset(avcodec_alloc_context3(codec));
+        avcodec_parameters_to_context(decoders[i].codec.get(), st->codecpar);
+        decoders[i].codec->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK;
+        if (avcodec_open2(decoders[i].codec.get(), codec, nullptr) < 0) {
+            decoders[i].codec.reset();
+            ++file.streams[i].decodeErrors;
+        }
+    }
+
+    Ptr<AVPacket> packet(av_packet_alloc());
+    Ptr<AVFrame> frame(av_frame_alloc());
+    int ret = 0;
+    while ((ret = av_read_frame(format.get(), packet.get())) >= 0) {
+        const auto i = static_cast<size_t>(packet->stream_index);
+        ProbedStream& s = file.streams[i];
+        if (packet->size == 0) {
+            ++s.emptyPackets;  // sending it would end the stream
+        } else {
+            s.packetPts.push_back(packet->pts);
+            s.packetDts.push_back(packet->dts);
+            s.packetKey.push_back((packet->flags & AV_PKT_FLAG_KEY) != 0);
+            if (decoders[i].codec) {
+                if (avcodec_send_packet(decoders[i].codec.get(), packet.get()) < 0) {
+                    ++s.decodeErrors;
+                }
+                takeFrames(s, decoders[i], frame.get(), onPicture);
+            }
+        }
+        av_packet_unref(packet.get());
+    }
+    if (ret != AVERROR_EOF) {
+        file.openError = ret;
+    }
+    for (size_t i = 0; i < decoders.size(); ++i) {
+        if (decoders[i].codec && avcodec_send_packet(decoders[i].codec.get(), nullptr) >= 0) {
+            takeFrames(file.streams[i], decoders[i], frame.get(), onPicture);
+        }
+    }
+    return file;
+}
+
+bool ffmpegDecodesCleanly(const std::string& path, std::string* errors) {
+    TempDir dir;
+    ChildProcess::Options options;
+    options.stdoutPath = dir.file("out");
+    options.stderrPath = dir.file("err");
+    // Frames keep the file's own timestamps (a variable-rate file would otherwise be forced
+    // onto a guessed constant rate, which the null output then rejects).
+    ChildProcess child({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-fps_mode", "passthrough",
+                        "-enc_time_base", "-1", "-f", "null", "-"},
+                       options);
+    const int code = child.wait(std::chrono::minutes(2));
+    *errors = readFile(dir.file("err"));
+    return code == 0 && errors->empty();
+}
+
+double psnrBgra(const uint8_t* a, const uint8_t* b, size_t pixels) {
+    double sum = 0;
+    for (size_t p = 0; p < pixels; ++p) {
+        for (size_t c = 0; c < 3; ++c) {
+            const double d = static_cast<double>(a[p * 4 + c]) - b[p * 4 + c];
+            sum += d * d;
+        }
+    }
+    if (sum == 0) {
+        return std::numeric_limits<double>::infinity();
+    }
+    const double mse = sum / (static_cast<double>(pixels) * 3);
+    return 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+}  // namespace testsupport

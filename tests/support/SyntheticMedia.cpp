@@ -1,0 +1,105 @@
+#include "SyntheticMedia.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/frame.h>
+#include <libavutil/samplefmt.h>
+}
+
+namespace testsupport {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+}
+
+std::vector<uint8_t> makeBgraPicture(int width, int height, int index) {
+    std::vector<uint8_t> out(static_cast<size_t>(width) * height * 4);
+    const int square = std::max(8, height / 6) & ~1;
+    const int sx = (index * 6) % std::max(1, width - square) & ~1;
+    const int sy = (index * 4) % std::max(1, height - square) & ~1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &out[(static_cast<size_t>(y) * width + x) * 4];
+            uint8_t b = static_cast<uint8_t>(x * 255 / std::max(1, width - 1));
+            uint8_t g = static_cast<uint8_t>(y * 255 / std::max(1, height - 1));
+            uint8_t r = static_cast<uint8_t>(96 + (x + y) % 64);
+            // A panel of a flat colour on the left third, like a window's side bar.
+            if (x < width / 3 && y >= height / 4 && y < height * 3 / 4) {
+                b = 40;
+                g = 120;
+                r = 200;
+            }
+            if (x >= sx && x < sx + square && y >= sy && y < sy + square) {
+                b = 250;
+                g = 250;
+                r = 30;
+            }
+            p[0] = b;
+            p[1] = g;
+            p[2] = r;
+            p[3] = 255;
+        }
+    }
+    return out;
+}
+
+ToneFrames::ToneFrames(const AVCodecContext* codec, double frequency)
+    : ToneFrames(codec->sample_fmt, codec->sample_rate, codec->ch_layout, codec->frame_size,
+                 frequency) {}
+
+ToneFrames::ToneFrames(AVSampleFormat format, int sampleRate, const AVChannelLayout& layout,
+                       int samples, double frequency)
+    : frame_(av_frame_alloc()), step_(2 * kPi * frequency / sampleRate) {
+    if (!frame_) {
+        throw std::runtime_error("av_frame_alloc failed");
+    }
+    frame_->format = format;
+    frame_->sample_rate = sampleRate;
+    frame_->nb_samples = samples;
+    if (av_channel_layout_copy(&frame_->ch_layout, &layout) < 0 ||
+        av_frame_get_buffer(frame_, 0) < 0) {
+        av_frame_free(&frame_);
+        throw std::runtime_error("audio frame allocation failed");
+    }
+}
+
+ToneFrames::~ToneFrames() {
+    av_frame_free(&frame_);
+}
+
+AVFrame* ToneFrames::next() {
+    if (av_frame_make_writable(frame_) < 0) {
+        return nullptr;
+    }
+    const int channels = frame_->ch_layout.nb_channels;
+    const auto format = static_cast<AVSampleFormat>(frame_->format);
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    for (int i = 0; i < frame_->nb_samples; ++i) {
+        const double v = 0.5 * std::sin(step_ * static_cast<double>(made_ + i));
+        for (int c = 0; c < channels; ++c) {
+            const int plane = planar ? c : 0;
+            const int at = planar ? i : i * channels + c;
+            switch (av_get_packed_sample_fmt(format)) {
+                case AV_SAMPLE_FMT_FLT:
+                    reinterpret_cast<float*>(frame_->extended_data[plane])[at] =
+                        static_cast<float>(v);
+                    break;
+                case AV_SAMPLE_FMT_S16:
+                    reinterpret_cast<int16_t*>(frame_->extended_data[plane])[at] =
+                        static_cast<int16_t>(v * 32767);
+                    break;
+                default:
+                    throw std::runtime_error("sample format not supported by ToneFrames");
+            }
+        }
+    }
+    frame_->pts = made_;
+    made_ += frame_->nb_samples;
+    return frame_;
+}
+
+}  // namespace testsupport
