@@ -38,7 +38,7 @@ Allocation recorded[kMaxRecorded];
 std::atomic<size_t> recordedCount{0};
 thread_local bool watching = false;
 
-void note(void* caller, size_t size) {
+[[maybe_unused]] void note(void* caller, size_t size) {
     if (!watching) {
         return;
     }
