@@ -10,7 +10,7 @@
 // change it only while the readers are suspended or not yet running (the lock is taken anyway,
 // which costs nothing then and keeps the data race-free).
 class RecordingClock {
-public:
+  public:
     static RecordingClock& instance();
 
     // The recording starts now: recordStart = now, no pause pending.
@@ -31,7 +31,7 @@ public:
         : source_(&source) {}
     void setSource(const platform::Clock& source);
 
-private:
+  private:
     const platform::Clock* source_;
 
     // Written by the UI thread (start, pause, resume), read by the video thread, the camera

@@ -1,0 +1,125 @@
+#pragma once
+
+// Puts known pictures and windows on the private X server the tests run against, through a
+// connection of its own (what another program on the desktop would do).
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "TestServers.h"
+
+namespace testdesktop {
+
+// The root's picture: every pixel's colour tells where it is, so a shifted or mirrored grab
+// cannot pass. 0x00RRGGBB with B = x low byte, G = y low byte, R = x and y high nibbles.
+inline uint32_t patternAt(int x, int y) {
+    return static_cast<uint32_t>(((x >> 8) & 0x0F) | ((y >> 8) & 0x0F) << 4) << 16 |
+           static_cast<uint32_t>(y & 0xFF) << 8 | static_cast<uint32_t>(x & 0xFF);
+}
+
+class TestDesktop {
+  public:
+    TestDesktop() : connection_(xcb_connect(nullptr, nullptr)) {
+        if (xcb_connection_has_error(connection_)) {
+            xcb_disconnect(connection_);
+            throw std::runtime_error("cannot reach the X server");
+        }
+        screen_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+    }
+    ~TestDesktop() { xcb_disconnect(connection_); }
+    TestDesktop(const TestDesktop&) = delete;
+    TestDesktop& operator=(const TestDesktop&) = delete;
+
+    int width() const { return screen_->width_in_pixels; }
+    int height() const { return screen_->height_in_pixels; }
+    xcb_window_t root() const { return screen_->root; }
+
+    // The pattern becomes the root's background, so the server repaints it wherever a test
+    // window goes away.
+    void paintPattern() {
+        const int w = width(), h = height();
+        const xcb_pixmap_t pixmap = xcb_generate_id(connection_);
+        xcb_create_pixmap(connection_, screen_->root_depth, pixmap, root(), w, h);
+        const xcb_gcontext_t gc = xcb_generate_id(connection_);
+        xcb_create_gc(connection_, gc, pixmap, 0, nullptr);
+        const size_t maxRequest = xcb_get_maximum_request_length(connection_) * 4u;
+        const int rowsPerStrip = std::max<int>(1, static_cast<int>((maxRequest - 64) / (w * 4u)));
+        std::vector<uint32_t> strip;
+        for (int top = 0; top < h; top += rowsPerStrip) {
+            const int rows = std::min(rowsPerStrip, h - top);
+            strip.resize(static_cast<size_t>(w) * rows);
+            for (int y = 0; y < rows; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    strip[static_cast<size_t>(y) * w + x] = patternAt(x, top + y);
+                }
+            }
+            xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, w, rows, 0, top, 0,
+                          screen_->root_depth, static_cast<uint32_t>(strip.size() * 4),
+                          reinterpret_cast<const uint8_t*>(strip.data()));
+        }
+        xcb_change_window_attributes(connection_, root(), XCB_CW_BACK_PIXMAP, &pixmap);
+        xcb_clear_area(connection_, 0, root(), 0, 0, 0, 0);
+        xcb_free_gc(connection_, gc);
+        xcb_free_pixmap(connection_, pixmap);
+        sync();
+    }
+
+    // A window that no window manager would touch; mapped unless told otherwise.
+    xcb_window_t createWindow(xcb_window_t parent, int x, int y, int w, int h, int border = 0,
+                              bool inputOnly = false, bool map = true) {
+        const xcb_window_t id = xcb_generate_id(connection_);
+        const uint32_t values[] = {screen_->black_pixel, 1};
+        const uint32_t mask =
+            inputOnly ? XCB_CW_OVERRIDE_REDIRECT : XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT;
+        xcb_create_window(connection_, inputOnly ? 0 : XCB_COPY_FROM_PARENT, id, parent, x, y, w, h,
+                          inputOnly ? 0 : border,
+                          inputOnly ? XCB_WINDOW_CLASS_INPUT_ONLY : XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, mask, inputOnly ? values + 1 : values);
+        if (map) {
+            xcb_map_window(connection_, id);
+        }
+        sync();
+        return id;
+    }
+
+    void destroyWindow(xcb_window_t window) {
+        xcb_destroy_window(connection_, window);
+        sync();
+    }
+
+    // A round trip: once it returns, the server has carried out every request sent before.
+    void sync() {
+        std::free(
+            xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    }
+
+    // Moves the pointer the way a user's tool would; returns when it is there. (xdotool's
+    // --sync waits for a motion, which never comes when the pointer is already in place.)
+    void movePointer(int x, int y) {
+        auto* pointer =
+            xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root()), nullptr);
+        const bool there = pointer != nullptr && pointer->root_x == x && pointer->root_y == y;
+        std::free(pointer);
+        if (there) {
+            return;
+        }
+        int status = -1;
+        testsupport::runAndCapture(
+            {"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y)}, &status);
+        if (status != 0) {
+            throw std::runtime_error("xdotool mousemove failed");
+        }
+    }
+
+  private:
+    xcb_connection_t* connection_;
+    const xcb_screen_t* screen_ = nullptr;
+};
+
+}  // namespace testdesktop
