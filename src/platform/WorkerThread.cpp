@@ -75,6 +75,11 @@ bool WorkerThread::stopRequested() const {
     return stopRequested_;
 }
 
+bool WorkerThread::suspendRequested() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return suspendRequested_;
+}
+
 bool WorkerThread::running() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return running_;

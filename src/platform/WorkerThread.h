@@ -34,6 +34,8 @@ public:
     // A suspended thread stays parked until resume().
     void requestStop();
     bool stopRequested() const;
+    // Whether a suspend() is pending or holds the thread parked.
+    bool suspendRequested() const;
 
     void join();
     bool running() const;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -67,6 +68,11 @@ TEST(WorkerThread, SuspendWaitsForTheIterationInFlightAndThenNothingRuns) {
         worker.suspend();
         suspendReturned = true;
     });
+    // Only once the request is registered may the iteration finish; otherwise the worker
+    // could run on into a second iteration before suspend() is even called.
+    while (!worker.suspendRequested()) {
+        std::this_thread::yield();
+    }
     // suspend() cannot return while the iteration is in flight; let it finish.
     EXPECT_FALSE(suspendReturned.load());
     gate.open();
