@@ -37,6 +37,7 @@ class StreamingCameraService::PreviewFeed : public std::enable_shared_from_this<
             latest->height = frame.height;
             latest->sequence = frame.sequence;
             latest->timestampUs = frame.timestampUs;
+            latest->fresh = true;
         }
         if (!drawPending_.exchange(true)) {
             std::weak_ptr<PreviewFeed> weak = weak_from_this();
@@ -69,6 +70,7 @@ class StreamingCameraService::PreviewFeed : public std::enable_shared_from_this<
         int32_t height = 0;
         uint32_t sequence = 0;
         int64_t timestampUs = 0;
+        bool fresh = false;  // not drawn yet
     };
 
     void draw() {
@@ -76,17 +78,23 @@ class StreamingCameraService::PreviewFeed : public std::enable_shared_from_this<
         if (!window_) {
             return;
         }
-        auto latest = latest_.lock();
-        if (latest->pixels.empty()) {
-            return;
+        {
+            // Only a swap under the lock: drawing takes the window system's own locks, which
+            // must never be taken while the streaming thread can wait for ours.
+            auto latest = latest_.lock();
+            if (!latest->fresh) {
+                return;
+            }
+            std::swap(*latest, drawing_);
+            latest->fresh = false;
         }
         CameraFrame frame;
-        frame.pixels = latest->pixels.data();
-        frame.width = latest->width;
-        frame.height = latest->height;
-        frame.stride = latest->width * 4;
-        frame.sequence = latest->sequence;
-        frame.timestampUs = latest->timestampUs;
+        frame.pixels = drawing_.pixels.data();
+        frame.width = drawing_.width;
+        frame.height = drawing_.height;
+        frame.stride = drawing_.width * 4;
+        frame.sequence = drawing_.sequence;
+        frame.timestampUs = drawing_.timestampUs;
         window_->show(frame);
     }
 
@@ -97,6 +105,7 @@ class StreamingCameraService::PreviewFeed : public std::enable_shared_from_this<
     // Written by the streaming thread, read by the UI thread, under its lock.
     Guarded<Picture> latest_;
     // UI thread only.
+    Picture drawing_;
     std::unique_ptr<CameraPreview> window_;
 };
 

@@ -41,12 +41,20 @@ const std::wstring kTitle = L"\x6d4b\x8bd5\x6444\x50cf\x5934";  // the preview's
 bool runLoopUntil(const std::function<bool()>& done,
                   std::chrono::seconds timeout = std::chrono::seconds(20)) {
     MessageLoop& loop = MessageLoop::ui();
+    // One quit per run: a second one would stay queued and end the next run at once.
+    bool ending = false;
+    const auto end = [&](int code) {
+        if (!ending) {
+            ending = true;
+            loop.quit(code);
+        }
+    };
     loop.setTimer(9001, 20, [&] {
-        if (done()) {
-            loop.quit(0);
+        if (!ending && done()) {
+            end(0);
         }
     });
-    loop.setTimer(9002, static_cast<uint32_t>(timeout.count() * 1000), [&] { loop.quit(1); });
+    loop.setTimer(9002, static_cast<uint32_t>(timeout.count() * 1000), [&] { end(1); });
     const int code = loop.run();
     loop.killTimer(9001);
     loop.killTimer(9002);
