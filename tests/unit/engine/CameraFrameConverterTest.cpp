@@ -306,13 +306,6 @@ TEST(CameraFrameConverter, SizesAndLayoutsThatCannotBeConvertedAreRefusedAtCreat
     EXPECT_EQ(CameraFrameConverter::create(CameraPixelFormat::Yuyv, 640, 480, 1000), nullptr);
     EXPECT_EQ(CameraFrameConverter::create(CameraPixelFormat::Mjpeg, 0, 0), nullptr);
     EXPECT_NE(CameraFrameConverter::create(CameraPixelFormat::Rgb24, 641, 481), nullptr);
-
-    EXPECT_EQ(CameraFrameConverter::frameBytes(CameraPixelFormat::Yuyv, 640, 480), 640u * 480 * 2);
-    EXPECT_EQ(CameraFrameConverter::frameBytes(CameraPixelFormat::Nv12, 640, 480, 704),
-              704u * 480 + 704u * 240);
-    EXPECT_EQ(CameraFrameConverter::frameBytes(CameraPixelFormat::Yuv420, 640, 480),
-              640u * 480 * 3 / 2);
-    EXPECT_EQ(CameraFrameConverter::frameBytes(CameraPixelFormat::Mjpeg, 640, 480), 0u);
 }
 
 }  // namespace
