@@ -138,7 +138,7 @@ TEST_F(CapturerTest, ChunkSizeFollowsFormatAndOnePacketCanFillSeveralChunks) {
     openAndStart(capturer);
     ASSERT_EQ(capturer.chunkBytes(), 16 * 2 * 1024 / 8);
     // 2.5 chunks in one packet: two queued, half a chunk left in the current one.
-    factory_.pushCounting(kFrames * 5 / 2, 1);
+    factory_.device().pushCounting(kFrames * 5 / 2, 1);
     capturer.Poll();
     std::vector<uint8_t> got = drain(capturer);
     ASSERT_EQ(got.size(), 2u * capturer.chunkBytes());
@@ -146,7 +146,8 @@ TEST_F(CapturerTest, ChunkSizeFollowsFormatAndOnePacketCanFillSeveralChunks) {
         ASSERT_EQ(sampleAt(got, i), static_cast<int16_t>(1 + i)) << i;
     }
     // The rest continues the sequence once the next packet completes the chunk.
-    factory_.pushCounting(kFrames / 2, static_cast<int16_t>(1 + 2 * 2 * kFrames + kFrames));
+    factory_.device().pushCounting(kFrames / 2,
+                                   static_cast<int16_t>(1 + 2 * 2 * kFrames + kFrames));
     capturer.Poll();
     got = drain(capturer);
     ASSERT_EQ(got.size(), static_cast<size_t>(capturer.chunkBytes()));
@@ -159,9 +160,9 @@ TEST_F(CapturerTest, ChunkSizeFollowsFormatAndOnePacketCanFillSeveralChunks) {
 TEST_F(CapturerTest, SilentPacketYieldsZerosOfItsFullLength) {
     AudioCapturer capturer(factory_, clock_);
     openAndStart(capturer);
-    factory_.pushCounting(100, 1);
-    factory_.pushSilent(kFrames);  // its buffer holds garbage
-    factory_.pushCounting(kFrames - 100, 7000);
+    factory_.device().pushCounting(100, 1);
+    factory_.device().pushSilent(kFrames);  // its buffer holds garbage
+    factory_.device().pushCounting(kFrames - 100, 7000);
     capturer.Poll();
     const std::vector<uint8_t> got = drain(capturer);
     ASSERT_EQ(got.size(), 2u * capturer.chunkBytes());
@@ -190,7 +191,7 @@ TEST_F(CapturerTest, GapOfThirtyChunksBecomesAlittleOverTwentyFiveChunksOfSilenc
 
     // Packets keep arriving: no gap is timed.
     for (int i = 0; i < 4; ++i) {
-        factory_.pushCounting(kFrames / 4, 1);
+        factory_.device().pushCounting(kFrames / 4, 1);
         capturer.Poll();
         EXPECT_EQ(capturer.silenceSince(), -1);
         clock_.advance(5);
@@ -217,7 +218,7 @@ TEST_F(CapturerTest, GapOfThirtyChunksBecomesAlittleOverTwentyFiveChunksOfSilenc
     EXPECT_LE((elapsed - 5) * 1.0 / chunkMs, 25.0);  // the first poll past the threshold
 
     // Then data: it follows the silence directly.
-    factory_.pushCounting(2 * kFrames, 1);
+    factory_.device().pushCounting(2 * kFrames, 1);
     capturer.Poll();
     EXPECT_EQ(capturer.silenceSince(), -1);
     const std::vector<uint8_t> got = drain(capturer);
@@ -247,7 +248,7 @@ TEST_F(CapturerTest, GapOfTwentyChunksIsDroppedFromTheTimeline) {
         capturer.Poll();
         ASSERT_TRUE(capturer.IsEmpty());
     }
-    factory_.pushCounting(kFrames, 1);
+    factory_.device().pushCounting(kFrames, 1);
     capturer.Poll();
     const std::vector<uint8_t> got = drain(capturer);
     ASSERT_EQ(got.size(), static_cast<size_t>(capturer.chunkBytes()));
@@ -274,14 +275,14 @@ TEST_F(CapturerTest, FlushThrowsPendingPacketsAwayAndFailingGetBufferEndsPollAnd
     AudioCapturer capturer(factory_, clock_);
     EXPECT_EQ(capturer.Flush(), 0);  // nothing open
     openAndStart(capturer);
-    factory_.pushCounting(3 * kFrames, 1);
-    factory_.pushCounting(kFrames, 1);
+    factory_.device().pushCounting(3 * kFrames, 1);
+    factory_.device().pushCounting(kFrames, 1);
     EXPECT_EQ(capturer.Flush(), 0);
-    EXPECT_EQ(factory_.pendingPackets(), 0u);
+    EXPECT_EQ(factory_.device().pendingPackets(), 0u);
     capturer.Poll();
     EXPECT_TRUE(capturer.IsEmpty());
 
-    factory_.pushCounting(2 * kFrames, 1);
+    factory_.device().pushCounting(2 * kFrames, 1);
     factory_.device().getBufferResult = static_cast<int32_t>(0x88890004);
     capturer.Poll();  // leaves the packet where it is
     EXPECT_TRUE(capturer.IsEmpty());
@@ -295,7 +296,7 @@ TEST_F(CapturerTest, ReleaseStopsFreesAndTheCapturerCanBeOpenedAgain) {
     AudioCapturer capturer(factory_, clock_);
     EXPECT_EQ(capturer.Release(), 0);  // nothing open yet
     openAndStart(capturer);
-    factory_.pushCounting(kFrames * 2, 1);
+    factory_.device().pushCounting(kFrames * 2, 1);
     capturer.Poll();
     factory_.device().stopResult = static_cast<int32_t>(0x88890004);
     EXPECT_EQ(capturer.Release(), static_cast<int32_t>(0x88890004));
@@ -307,7 +308,7 @@ TEST_F(CapturerTest, ReleaseStopsFreesAndTheCapturerCanBeOpenedAgain) {
 
     factory_.device().stopResult = 0;
     openAndStart(capturer);
-    factory_.pushCounting(kFrames, 5);
+    factory_.device().pushCounting(kFrames, 5);
     capturer.Poll();
     const std::vector<uint8_t> got = drain(capturer);
     ASSERT_EQ(got.size(), static_cast<size_t>(capturer.chunkBytes()));

@@ -131,62 +131,70 @@ class FakeEndpoint final : public platform::AudioEndpoint {
 
 class FakeEnumerator final : public platform::AudioEndpointEnumerator {
   public:
-    explicit FakeEnumerator(std::shared_ptr<FakeDevice> d) : d_(std::move(d)) {}
+    FakeEnumerator(std::shared_ptr<FakeDevice> render, std::shared_ptr<FakeDevice> capture)
+        : render_(std::move(render)), capture_(std::move(capture)) {}
     int32_t getDefaultAudioEndpoint(platform::DataFlow flow,
                                     std::unique_ptr<platform::AudioEndpoint>* endpoint) override {
+        const std::shared_ptr<FakeDevice>& device =
+            flow == platform::DataFlow::Capture ? capture_ : render_;
         {
-            std::lock_guard<std::mutex> lock(d_->mutex);
-            if (d_->defaultEndpointResult < 0) {
-                return d_->defaultEndpointResult;
+            std::lock_guard<std::mutex> lock(device->mutex);
+            if (device->defaultEndpointResult < 0) {
+                return device->defaultEndpointResult;
             }
-            d_->openedFlow = flow;
+            device->openedFlow = flow;
         }
-        *endpoint = std::make_unique<FakeEndpoint>(d_);
+        *endpoint = std::make_unique<FakeEndpoint>(device);
         return kOk;
     }
 
   private:
-    std::shared_ptr<FakeDevice> d_;
+    std::shared_ptr<FakeDevice> render_;
+    std::shared_ptr<FakeDevice> capture_;
 };
 
 }  // namespace
 
-FakeFactory::FakeFactory() : device_(std::make_shared<FakeDevice>()) {
-    device_->mixFormat = floatMixFormat(48000, 2);
+FakeFactory::FakeFactory(bool separateFlows)
+    : render_(std::make_shared<FakeDevice>()),
+      capture_(separateFlows ? std::make_shared<FakeDevice>() : render_) {
+    render_->mixFormat = floatMixFormat(48000, 2);
+    capture_->mixFormat = floatMixFormat(48000, 2);
 }
 
 int32_t FakeFactory::createEnumerator(
     std::unique_ptr<platform::AudioEndpointEnumerator>* enumerator) {
     {
-        std::lock_guard<std::mutex> lock(device_->mutex);
-        if (device_->createEnumeratorResult < 0) {
-            return device_->createEnumeratorResult;
+        std::lock_guard<std::mutex> lock(render_->mutex);
+        if (render_->createEnumeratorResult < 0) {
+            return render_->createEnumeratorResult;
         }
     }
-    *enumerator = std::make_unique<FakeEnumerator>(device_);
+    *enumerator = std::make_unique<FakeEnumerator>(render_, capture_);
     return kOk;
 }
 
 void FakeFactory::setMixFormat(const WaveFormat& f) {
-    std::lock_guard<std::mutex> lock(device_->mutex);
-    device_->mixFormat = f;
+    for (FakeDevice* d : {render_.get(), capture_.get()}) {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        d->mixFormat = f;
+    }
 }
 
-void FakeFactory::pushPacket(Packet p) {
-    std::lock_guard<std::mutex> lock(device_->mutex);
-    device_->packets.push_back(std::move(p));
+void FakeDevice::pushPacket(Packet p) {
+    std::lock_guard<std::mutex> lock(mutex);
+    packets.push_back(std::move(p));
 }
 
-void FakeFactory::pushCounting(uint32_t frames, int16_t first) {
-    uint16_t blockAlign = 0;
+void FakeDevice::pushCounting(uint32_t frames, int16_t first) {
+    uint16_t align = 0;
     {
-        std::lock_guard<std::mutex> lock(device_->mutex);
-        blockAlign = device_->initialized ? device_->initializedFormat.blockAlign
-                                          : device_->mixFormat.blockAlign;
+        std::lock_guard<std::mutex> lock(mutex);
+        align = initialized ? initializedFormat.blockAlign : mixFormat.blockAlign;
     }
     Packet p;
     p.frames = frames;
-    p.data.resize(static_cast<size_t>(frames) * blockAlign);
+    p.data.resize(static_cast<size_t>(frames) * align);
     int16_t value = first;
     for (size_t i = 0; i + 1 < p.data.size(); i += 2) {
         const auto u = static_cast<uint16_t>(value++);
@@ -196,56 +204,67 @@ void FakeFactory::pushCounting(uint32_t frames, int16_t first) {
     pushPacket(std::move(p));
 }
 
-void FakeFactory::pushSilent(uint32_t frames) {
+void FakeDevice::pushSilent(uint32_t frames) {
     Packet p;
     p.frames = frames;
     p.silent = true;
     // Garbage bytes: a silent packet must read as zeros whatever its buffer holds.
-    uint16_t blockAlign = 0;
+    uint16_t align = 0;
     {
-        std::lock_guard<std::mutex> lock(device_->mutex);
-        blockAlign = device_->initializedFormat.blockAlign;
+        std::lock_guard<std::mutex> lock(mutex);
+        align = initializedFormat.blockAlign;
     }
-    p.data.assign(static_cast<size_t>(frames) * blockAlign, 0x5A);
+    p.data.assign(static_cast<size_t>(frames) * align, 0x5A);
     pushPacket(std::move(p));
 }
 
-size_t FakeFactory::pendingPackets() {
-    std::lock_guard<std::mutex> lock(device_->mutex);
-    return device_->packets.size();
+size_t FakeDevice::pendingPackets() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return packets.size();
 }
 
-uint64_t FakeFactory::queries() {
-    std::lock_guard<std::mutex> lock(device_->mutex);
-    return device_->packetSizeQueries;
+uint64_t FakeDevice::queries() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return packetSizeQueries;
 }
 
-bool FakeFactory::awaitQueries(uint64_t atLeast, std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(device_->mutex);
-    return device_->changed.wait_for(lock, timeout,
-                                     [&] { return device_->packetSizeQueries >= atLeast; });
+bool FakeDevice::awaitQueries(uint64_t atLeast, std::chrono::milliseconds timeout) {
+    return await([&] { return packetSizeQueries >= atLeast; }, timeout);
 }
 
-void FakeFactory::fireBufferEvent() {
-    std::function<void()> signal;
+void FakeDevice::fireBufferEvent() {
+    std::function<void()> s;
     {
-        std::lock_guard<std::mutex> lock(device_->mutex);
-        signal = device_->signal;
+        std::lock_guard<std::mutex> lock(mutex);
+        s = signal;
     }
-    if (signal) {
-        signal();
+    if (s) {
+        s();
     }
 }
 
-size_t FakeFactory::renderCalls() {
-    std::lock_guard<std::mutex> lock(device_->mutex);
-    return device_->renderedFrames.size();
+size_t FakeDevice::renderCalls() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return renderedFrames.size();
 }
 
-bool FakeFactory::awaitRenderCalls(size_t atLeast, std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(device_->mutex);
-    return device_->changed.wait_for(lock, timeout,
-                                     [&] { return device_->renderedFrames.size() >= atLeast; });
+bool FakeDevice::awaitRenderCalls(size_t atLeast, std::chrono::milliseconds timeout) {
+    return await([&] { return renderedFrames.size() >= atLeast; }, timeout);
+}
+
+bool FakeDevice::await(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, timeout, done);
+}
+
+int FakeDevice::get(int FakeDevice::*field) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return this->*field;
+}
+
+void FakeDevice::set(int32_t FakeDevice::*field, int32_t value) {
+    std::lock_guard<std::mutex> lock(mutex);
+    this->*field = value;
 }
 
 WaveFormat floatMixFormat(uint32_t rate, uint16_t channels, bool extensible) {

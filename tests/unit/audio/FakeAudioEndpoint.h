@@ -74,35 +74,42 @@ struct FakeDevice {
 
     std::mutex mutex;
     std::condition_variable changed;
-};
-
-// Hands out endpoints on one FakeDevice, whatever the flow asked for.
-class FakeFactory : public platform::AudioEndpointFactory {
-  public:
-    FakeFactory();
-    int32_t createEnumerator(
-        std::unique_ptr<platform::AudioEndpointEnumerator>* enumerator) override;
-
-    FakeDevice& device() { return *device_; }
 
     // Script helpers (thread-safe).
-    void setMixFormat(const WaveFormat& f);
     void pushPacket(Packet p);
     // A packet of `frames` frames whose 16-bit samples count up from `first`.
     void pushCounting(uint32_t frames, int16_t first);
     void pushSilent(uint32_t frames);
     size_t pendingPackets();
-    // Waits until the capture side has asked for the next packet size `count` more times than
-    // when `since` was taken (see queries()).
+    // How often the capture side has asked for the next packet size, and a wait for a count.
     uint64_t queries();
     bool awaitQueries(uint64_t atLeast, std::chrono::milliseconds timeout);
-    // Render side: calls the event the stream was given, as the device does when it wants data.
+    // Calls the event the render stream was given, as the device does when it wants data.
     void fireBufferEvent();
     size_t renderCalls();
     bool awaitRenderCalls(size_t atLeast, std::chrono::milliseconds timeout);
+    // Waits until the predicate holds (checked under the mutex at each change).
+    bool await(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+    int get(int FakeDevice::*field);
+    void set(int32_t FakeDevice::*field, int32_t value);
+};
+
+// Hands out endpoints: one device for every flow, or (separateFlows) one for capture and one
+// for render, as a machine with a microphone and a playback device has.
+class FakeFactory : public platform::AudioEndpointFactory {
+  public:
+    explicit FakeFactory(bool separateFlows = false);
+    int32_t createEnumerator(
+        std::unique_ptr<platform::AudioEndpointEnumerator>* enumerator) override;
+
+    FakeDevice& device(platform::DataFlow flow = platform::DataFlow::Render) {
+        return flow == platform::DataFlow::Capture ? *capture_ : *render_;
+    }
+    void setMixFormat(const WaveFormat& f);  // of every device
 
   private:
-    std::shared_ptr<FakeDevice> device_;
+    std::shared_ptr<FakeDevice> render_;
+    std::shared_ptr<FakeDevice> capture_;
 };
 
 // The common float stereo mix format at a rate.

@@ -41,8 +41,8 @@ TEST_F(SilenceTest, PlaysSilenceOnEveryBufferEventUntilStopped) {
         EXPECT_EQ(d.renderedFlags[0], platform::kBufferFlagsSilent);
         d.padding = 160;
     }
-    factory_.fireBufferEvent();
-    ASSERT_TRUE(factory_.awaitRenderCalls(2, seconds(10)));
+    factory_.device().fireBufferEvent();
+    ASSERT_TRUE(factory_.device().awaitRenderCalls(2, seconds(10)));
     {
         fakeaudio::FakeDevice& d = factory_.device();
         std::lock_guard<std::mutex> lock(d.mutex);
@@ -50,8 +50,8 @@ TEST_F(SilenceTest, PlaysSilenceOnEveryBufferEventUntilStopped) {
         EXPECT_EQ(d.renderedFlags[1], platform::kBufferFlagsSilent);
         d.padding = 480;  // full: nothing fits
     }
-    factory_.fireBufferEvent();
-    ASSERT_TRUE(factory_.awaitRenderCalls(3, seconds(10)));
+    factory_.device().fireBufferEvent();
+    ASSERT_TRUE(factory_.device().awaitRenderCalls(3, seconds(10)));
     {
         fakeaudio::FakeDevice& d = factory_.device();
         std::lock_guard<std::mutex> lock(d.mutex);
@@ -59,8 +59,8 @@ TEST_F(SilenceTest, PlaysSilenceOnEveryBufferEventUntilStopped) {
         d.padding = 0;
     }
     // Still playing after a full buffer.
-    factory_.fireBufferEvent();
-    ASSERT_TRUE(factory_.awaitRenderCalls(4, seconds(10)));
+    factory_.device().fireBufferEvent();
+    ASSERT_TRUE(factory_.device().awaitRenderCalls(4, seconds(10)));
 
     EXPECT_EQ(silence.Stop(), 0);
     EXPECT_EQ(factory_.device().stops, 1);
@@ -136,7 +136,7 @@ TEST_F(SilenceTest, AFailureWhilePlayingEndsTheThreadQuietlyAndStopStillSucceeds
     Silence silence(factory_);
     ASSERT_EQ(silence.Start(), 0);
     factory_.device().renderResult = platform::audiohr::kDeviceInvalidated;
-    factory_.fireBufferEvent();
+    factory_.device().fireBufferEvent();
     // The thread leaves its loop and releases the stream.
     {
         fakeaudio::FakeDevice& d = factory_.device();
