@@ -133,6 +133,12 @@ class Connection {
         if (!op) {
             return false;
         }
+        pa_operation_set_state_callback(
+            op,
+            [](pa_operation*, void* loop) {
+                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+            },
+            loop_.get());
         const bool ok =
             waitLocked([op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; });
         if (!ok) {
