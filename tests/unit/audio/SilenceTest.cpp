@@ -69,18 +69,10 @@ TEST_F(SilenceTest, PlaysSilenceOnEveryBufferEventUntilStopped) {
 
     const std::string text = log();
     EXPECT_NE(text.find("[Silence]"), std::string::npos);
-    EXPECT_NE(text.find("[SilenceBgThread]"), std::string::npos);
-    size_t at = 0;
-    for (const char* line :
-         {"====================== Start silence thread =====================",
-          "Create hStartedEvent", "Create hStopEvent", "Get default device",
-          "Create silence thread", "================== Play silence thread ====================",
-          "Activate audio client", "Initialize audio render client", "Get audio render client",
-          "Register playback", "Start audio client", "Start fill zero loop",
-          "================== End silence thread ===================="}) {
-        at = text.find(line, at);
-        ASSERT_NE(at, std::string::npos) << line << "\n" << text;
-    }
+    const size_t playing = text.find("Start fill zero loop");
+    const size_t ended = text.find("================== End silence thread ====================");
+    ASSERT_NE(ended, std::string::npos) << text;
+    EXPECT_LT(playing, ended);
     // And it can play again.
     ASSERT_EQ(silence.Start(), 0);
     EXPECT_EQ(silence.Stop(), 0);
