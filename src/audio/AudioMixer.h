@@ -1,0 +1,103 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/Guarded.h"
+#include "platform/WaveFormat.h"
+
+struct AVCodecContext;
+struct AVFilterContext;
+struct AVFilterGraph;
+struct AVFrame;
+struct SwrContext;
+
+// Turns the chunks of one or two capturers into frames in the audio encoder's own format: each
+// source is resampled to the encoder's format and pushed into one filter graph, where two
+// sources are added by "amix" and lifted by "volume" before the sink.
+class AudioMixer {
+  public:
+    AudioMixer();
+    ~AudioMixer();
+    AudioMixer(const AudioMixer&) = delete;
+    AudioMixer& operator=(const AudioMixer&) = delete;
+
+    // Builds the graph for the encoder's context and the capturers' formats (null for a source
+    // that is not recorded). 0 or a negative FFmpeg code.
+    int Initialize(const AVCodecContext* codec, const WaveFormat* microphone,
+                   const WaveFormat* speaker);
+    // Mixer thread: one planar chunk (one encoder frame of the source) in. 0, or -1 when the
+    // graph refused it.
+    int FeedMicrophone(const uint8_t* planar, int32_t bytes);
+    int FeedSpeaker(const uint8_t* planar, int32_t bytes);
+    // Any thread: the next mixed frame, as av_buffersink_get_frame returns it.
+    int PullFrame(AVFrame* frame);
+    // Frees the graph and everything built for it.
+    void Release();
+
+    // Whether every frame counted as fed has been pulled (with two sources, the fewer fed).
+    bool IsDrained() const;
+    uint32_t micFed() const { return mic_.fed.load(); }
+    uint32_t speakerFed() const { return speaker_.fed.load(); }
+    uint32_t pulled() const { return pulled_.load(); }
+
+    // For inspection (tests, diagnostics): the configured graph, or null. Only while no other
+    // thread feeds or pulls.
+    const AVFilterGraph* graph();
+
+  private:
+    struct FrameFree {
+        void operator()(AVFrame* f) const;
+    };
+    struct SwrFree {
+        void operator()(SwrContext* s) const;
+    };
+    struct BufferFree {
+        void operator()(uint8_t* p) const;
+    };
+    struct GraphFree {
+        void operator()(AVFilterGraph* g) const;
+    };
+
+    // One recorded source. Built by Initialize; then used by the mixer thread alone, except the
+    // counter, which other threads read.
+    struct Source {
+        const WaveFormat* format = nullptr;  // the capturer's, not owned
+        int inputFormat = -1;                // AVSampleFormat of its chunks
+        std::unique_ptr<AVFrame, FrameFree> input;
+        std::unique_ptr<SwrContext, SwrFree> resampler;
+        std::unique_ptr<AVFrame, FrameFree> output;  // encoder format, reused for every push
+        std::unique_ptr<uint8_t, BufferFree> outputBuffer;
+        int outputFill = 0;            // samples already converted into output
+        std::vector<uint8_t> widened;  // 24-bit chunks widened to 32 bits
+        std::atomic<uint32_t> fed{0};  // written by the mixer thread, read by any
+    };
+
+    // The graph and its filters: entered by the mixer thread (pushes) and the encoder's audio
+    // thread (pulls), always under the lock.
+    struct Graph {
+        std::unique_ptr<AVFilterGraph, GraphFree> graph;
+        AVFilterContext* volume = nullptr;
+        AVFilterContext* speakerSource = nullptr;
+        AVFilterContext* micSource = nullptr;
+        AVFilterContext* mix = nullptr;
+        AVFilterContext* sink = nullptr;
+    };
+
+    int initSource(Graph& g, Source& s, const AVCodecContext* codec, const char* name,
+                   AVFilterContext** filter);
+    int feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* planar, int32_t bytes);
+    int push(Source& s, AVFilterContext* Graph::*source);
+
+    std::atomic<uint32_t> pulled_{0};  // written under the graph lock, read by any thread
+    Source mic_;
+    Source speaker_;
+    Guarded<Graph> graph_;
+    // Set by Initialize before feeding and pulling start; read-only afterwards.
+    bool both_ = false;
+    int frameSize_ = 0;
+    int outChannels_ = 0;
+    int outFormat_ = -1;
+};
