@@ -46,6 +46,7 @@ constexpr uint32_t Decimal = 0x6E;
 constexpr uint32_t Divide = 0x6F;
 constexpr uint32_t F1 = 0x70;  // ..F24 0x87
 constexpr uint32_t F8 = 0x77;
+constexpr uint32_t F9 = 0x78;
 constexpr uint32_t F10 = 0x79;
 constexpr uint32_t F24 = 0x87;
 constexpr uint32_t NumLock = 0x90;
