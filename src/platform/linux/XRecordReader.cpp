@@ -24,6 +24,13 @@ constexpr uint8_t kStartOfData = 4;
 
 constexpr size_t kEventSize = 32;  // every core event
 
+// The server sends what it recorded only when it flushes its output, and it flushes only when
+// some client has output pending: an event nobody else hears (a pointer move over the bare
+// root window, a key injected without a round trip) would wait for the next unrelated output.
+// A request of ours that has a reply makes output pending; sent after this long without data,
+// it bounds that wait.
+constexpr int kNudgeAfterMs = 20;
+
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
@@ -131,6 +138,7 @@ uint32_t XRecordReader::start() {
     data_ = std::move(data);
     context_ = context;
     enableSequence_ = enable.sequence;
+    nudgePending_ = false;
     stopFd_ = stopFd;
     try {
         thread_ = std::thread([this] { run(); });
@@ -167,11 +175,16 @@ void XRecordReader::run() {
                      {xcb_get_file_descriptor(data_.get()), POLLIN, 0},
                      {xcb_get_file_descriptor(control_.get()), POLLIN, 0}};
     while (true) {
-        if (::poll(fds, 3, -1) < 0) {
+        const int ready = ::poll(fds, 3, kNudgeAfterMs);
+        if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return;
+        }
+        if (ready == 0) {
+            nudge();
+            continue;
         }
         if (fds[0].revents != 0) {
             return;  // stop()
@@ -187,6 +200,22 @@ void XRecordReader::run() {
             return;  // the display went away; nothing more will come
         }
     }
+}
+
+void XRecordReader::nudge() {
+    if (nudgePending_) {
+        // One at a time: a server that does not answer gets no growing pile of requests.
+        void* reply = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(control_.get(), nudgeSequence_, &reply, &error) == 0) {
+            return;
+        }
+        std::free(reply);
+        std::free(error);
+    }
+    nudgeSequence_ = xcb_get_input_focus(control_.get()).sequence;
+    nudgePending_ = true;
+    xcb_flush(control_.get());
 }
 
 bool XRecordReader::drainControlEvents() {

@@ -46,6 +46,7 @@ class XRecordReader {
     using Connection = std::unique_ptr<xcb_connection_t, ConnectionDeleter>;
 
     void run();
+    void nudge();               // makes the server flush what it recorded
     bool drainControlEvents();  // true when the keyboard mapping changed
     bool drainRecordedData();   // false when the recording ended
     void handleChunk(const uint8_t* data, size_t length);
@@ -62,6 +63,8 @@ class XRecordReader {
     unsigned int enableSequence_ = 0;
     X11Keymap keymap_;
     std::bitset<256> keycodesDown_;  // keycodes down as the recorded events tell
+    unsigned int nudgeSequence_ = 0;
+    bool nudgePending_ = false;
 
     // The eventfd through which stop() wakes the thread: written by the owner's thread, read
     // by the reader thread.

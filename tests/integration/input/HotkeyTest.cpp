@@ -100,13 +100,18 @@ Codes driveUntil(const std::vector<std::string>& args, const std::string& last) 
 class Keyboard {
   public:
     Keyboard() : display_(XOpenDisplay(nullptr)) {}
-    // Each step: a keysym, pressed when `down`, released otherwise; sent when this returns.
-    void send(std::initializer_list<std::pair<KeySym, bool>> steps) {
+    // Each step: a keysym, pressed when `down`, released otherwise; handled by the server
+    // when this returns, unless only flushed (then nothing is sent back to this client).
+    void send(std::initializer_list<std::pair<KeySym, bool>> steps, bool flushOnly = false) {
         for (const auto& [keysym, down] : steps) {
             XTestFakeKeyEvent(display_.get(), XKeysymToKeycode(display_.get(), keysym),
                               down ? True : False, CurrentTime);
         }
-        XSync(display_.get(), False);
+        if (flushOnly) {
+            XFlush(display_.get());
+        } else {
+            XSync(display_.get(), False);
+        }
     }
 
   private:
@@ -251,6 +256,20 @@ TEST_F(Hotkeys, BareModifiersAreKeyDownsOfTheirOwn) {
                          {XK_Control_R, kUp}},
                         "100162"),
               (Codes{"000163", "100162"}));
+}
+
+TEST_F(Hotkeys, KeysArriveWhenNoClientGetsAnyOutput) {
+    // A first key switches the server's keyboard to this injecting device, which it tells
+    // every client; after that no window has the focus and the sender waits for nothing, so
+    // the server has no reason of its own to send what it recorded.
+    typeUntil({{XK_F12, kDown}, {XK_F12, kUp}}, "000123");
+    Keyboard keyboard;
+    const Codes codes = runUntil(
+        [&] {
+            keyboard.send({{XK_F11, kDown}, {XK_F11, kUp}}, /*flushOnly=*/true);
+        },
+        [](const Codes& c) { return c.back() == "000122"; });
+    EXPECT_EQ(codes, Codes{"000122"});
 }
 
 TEST_F(Hotkeys, AHeldKeyRepeats) {
