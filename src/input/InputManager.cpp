@@ -1,0 +1,75 @@
+#include "input/InputManager.h"
+
+#include "app/Log.h"
+#include "engine/CursorState.h"
+#include "flux/ActionDispatcher.h"
+#include "flux/Actions.h"
+#include "input/Keycode.h"
+#include "platform/Strings.h"
+
+InputManager& InputManager::instance() {
+    static InputManager* manager = new InputManager(
+        platform::InputHooks::system(), ActionDispatcher::instance(), CursorState::instance());
+    return *manager;  // lives until the process ends, like the hooks it owns
+}
+
+InputManager::InputManager(platform::InputHooks& hooks, ActionDispatcher& dispatcher,
+                           CursorState& cursor)
+    : hooks_(hooks), dispatcher_(dispatcher), cursor_(cursor) {}
+
+void InputManager::installHooks() {
+    if (!mouseInstalled_) {
+        const uint32_t error =
+            hooks_.installMouseHook([this](const platform::MouseEvent& e) { onMouseEvent(e); });
+        mouseInstalled_ = error == 0;
+        if (error != 0) {
+            SC_LOG("InputManager", "Error: %x \n", error);
+        }
+    }
+    if (!keyboardInstalled_) {
+        const uint32_t error = hooks_.installKeyboardHook(
+            [this](const platform::KeyboardEvent& e) { onKeyboardEvent(e); });
+        keyboardInstalled_ = error == 0;
+        if (error != 0) {
+            SC_LOG("InputManager", "Error: %x \n", error);
+        }
+    }
+}
+
+void InputManager::removeHooks() {
+    if (mouseInstalled_) {
+        hooks_.removeMouseHook();
+        mouseInstalled_ = false;
+    }
+    if (keyboardInstalled_) {
+        hooks_.removeKeyboardHook();
+        keyboardInstalled_ = false;
+    }
+}
+
+void InputManager::onMouseEvent(const platform::MouseEvent& event) {
+    cursor_.x.store(event.pt.x);
+    cursor_.y.store(event.pt.y);
+    cursor_.pressed.store(event.message == platform::msg::LButtonDown ? 1 : 0);
+}
+
+void InputManager::onKeyboardEvent(const platform::KeyboardEvent& event) {
+    if (event.message != platform::msg::KeyDown && event.message != platform::msg::SysKeyDown) {
+        return;
+    }
+    std::string keycode =
+        Keycode::forKeyDown(event.isKeyDown(vk::Control), event.isKeyDown(vk::LShift),
+                            event.isKeyDown(vk::Menu), event.vkCode);
+    // The Store handles it before dispatch returns; the local outlives every listener's use.
+    dispatcher_.dispatch(Action::HotkeyPressed, &keycode);
+}
+
+std::wstring InputManager::keycodeText(const std::wstring& keycode) const {
+    return Keycode::displayText(keycode, [this](uint32_t vk) { return hooks_.keyName(vk); });
+}
+
+std::wstring InputManager::keycodeOfKey(uint32_t vk) const {
+    return AnsiToWide(Keycode::forKeyEntry(hooks_.isKeyDown(vk::Control),
+                                           hooks_.isKeyDown(vk::LShift), hooks_.isKeyDown(vk::Menu),
+                                           vk));
+}
