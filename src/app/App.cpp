@@ -11,6 +11,7 @@
 #include "platform/MessageLoop.h"
 #include "platform/Session.h"
 #include "platform/Strings.h"
+#include "platform/TerminationSignals.h"
 #include "text/UiText.h"
 #include "views/ViewWrapper.h"
 
@@ -37,6 +38,11 @@ int App::run(const std::vector<std::wstring>& args) {
             }
         }
     }
+
+    // A request to end the program ends the recording as the end hotkey does, so the files
+    // are finished rather than lost.
+    platform::handleTerminationRequests(
+        [] { ActionDispatcher::instance().dispatch(Action::EndRecording, nullptr); });
 
     platform::disableInputMethod();
     if (!platform::initializeComponents()) {

@@ -1,17 +1,36 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "flux/ISettingsTarget.h"
 #include "flux/IActionListener.h"
+#include "flux/StoreSettings.h"
+#include "flux/StoreState.h"
+#include "input/HotkeyTable.h"
 
-// The single holder of application state and the only listener of request actions.
-// For now it registers for its requests and keeps the output paths; the state, the settings
-// file and the recording life cycle are filled in as the engine behind them lands.
-class Store : public IActionListener {
+class ActionDispatcher;
+class Controller;
+class InputManager;
+namespace platform {
+class Screen;
+}
+
+// The single holder of application state and the only listener of request actions. Each
+// request changes the state, drives the recording engine where needed and is answered with
+// its notification before dispatch returns. UI thread only.
+class Store : public IActionListener, private ISettingsTarget {
 public:
-    // Created on first use, never destroyed.
+    // The program's Store, created on first use, never destroyed.
     static Store& instance();
+
+    // A Store that listens on and notifies through `dispatcher`. The program has exactly one
+    // (instance()); tests make their own with a dispatcher of their own.
+    explicit Store(ActionDispatcher& dispatcher);
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
 
     void onAction(int32_t actionId, void* payload) override;
 
@@ -25,11 +44,87 @@ public:
     const std::wstring& cameraPath() const { return cameraPath_; }
     const std::wstring& settingPath() const { return settingPath_; }
 
-private:
-    Store();
+    StoreState state() const { return state_; }
+    // The end hotkey's code (an absent entry is added empty), for the count-down hint.
+    std::string endHotkeyCode();
 
-    // UI thread only.
-    std::wstring videoPath_ = L"none";
-    std::wstring cameraPath_ = L"none";
-    std::wstring settingPath_ = L"none";
+    const VideoSettings& video() const { return video_; }
+    const AudioSettings& audio() const { return audio_; }
+    const MouseSettings& mouse() const { return mouse_; }
+    const CameraSettings& camera() const { return camera_; }
+    int32_t quality() const { return quality_; }
+    double scaleX() const { return scaleX_; }
+    double scaleY() const { return scaleY_; }
+    Controller& controller() { return *controller_; }
+    HotkeyTable& hotkeys() { return hotkeys_; }
+
+    // The file values as the settings file writes them.
+    StoreSettings currentSettings() const;
+
+    // The recording life cycle.
+    void startRecording();
+    void beginRecording();
+    void pause();
+    void resume();
+    void endRecording();
+    void onHotkey(const std::string& keycode);
+
+    // Opens the help page about the supported audio formats.
+    static void OpenHelpPage();
+
+private:
+
+    // Requests and the operations the settings file applies through.
+    void setQuality(int32_t quality) override;
+    void setIsCapture(bool on) override;
+    void setLoadedRect(const Rect& rect) override;
+    void setVideoBitrate(int32_t bitrate) override;
+    void setFrameRate(int32_t fpsIndex) override;
+    void setCaptureMethod(int32_t method) override;
+    void setSampleRate(int32_t rate) override;
+    void setAudioBitrate(int32_t bitrate) override;
+    void setChannels(int32_t channels) override;
+    void setBits(int32_t bits) override;
+    void setCaptureMicrophone(bool on) override;
+    void setCapturePlayback(bool on) override;
+    void setFilterMic(bool on) override;
+    void setFilterCoefficient(double wc) override;
+    void setCaptureCamera(bool on) override;
+    void setOnlyCaptureCamera(bool on) override;
+    void selectCameraDevice(int32_t index) override;
+    void setHotkey(const HotkeyPayload& hotkey) override;
+    void setPointStyle(int32_t style) override;
+    void setShapeStyle(int32_t style) override;
+    void setPressStyle(int32_t style) override;
+
+    void setCaptureRect(const Rect& rect);
+    void chooseCaptureArea(int32_t item);
+    bool selectCamera(int32_t index);
+    void testCamera(const void* payload);
+    void readSettings();
+    void saveSettings();
+    Rect desktopRect();
+    bool audioFormatUnsupported() const;
+    void showMessage(const wchar_t* text);
+    void notifyBool(int32_t actionId, bool value);
+    void notifyInt(int32_t actionId, int32_t value);
+    void dispatch(int32_t actionId, void* payload);
+
+    ActionDispatcher& dispatcher_;
+    // UI thread only, like everything here.
+    double scaleX_ = 1.0;
+    double scaleY_ = 1.0;
+    std::unique_ptr<Controller> controller_;
+    VideoSettings video_;
+    AudioSettings audio_;
+    HotkeyTable hotkeys_;
+    MouseSettings mouse_;
+    StoreState state_ = StoreState::Idle;
+    CameraSettings camera_;
+    int32_t quality_ = 0;
+    std::wstring cameraPath_;
+    std::wstring settingPath_;
+    std::wstring videoPath_;
+    std::unique_ptr<platform::Screen> screen_;  // null where there is no display
+    uint32_t lastHotkeyTime_ = 0;
 };

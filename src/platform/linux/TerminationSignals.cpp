@@ -1,0 +1,34 @@
+#include "platform/TerminationSignals.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <thread>
+#include <utility>
+
+#include "platform/MessageLoop.h"
+
+namespace platform {
+
+void handleTerminationRequests(std::function<void()> onRequest) {
+    // Blocked here, before other threads exist, the signals stay blocked in every thread made
+    // later (they inherit the mask), so only the waiting thread below ever takes them.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+    std::thread([set, onRequest = std::move(onRequest)] {
+        pthread_setname_np(pthread_self(), "signals");
+        while (true) {
+            int signal = 0;
+            if (sigwait(&set, &signal) == 0) {
+                MessageLoop::ui().post(onRequest);
+            }
+        }
+    }).detach();
+}
+
+}  // namespace platform
