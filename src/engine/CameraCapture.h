@@ -52,6 +52,10 @@ public:
     // mode, where the main encoder is the Controller's).
     void prepareOwnEncoder();
     bool hasOwnEncoder() const;
+    // The camera's own file's encoder, or null (for inspection while the camera is stopped).
+    const Encoder* ownEncoder() const { return ownEncoder_.get(); }
+    // Whether frames have somewhere to go: an encoder is attached.
+    bool attached() const { return encoder_.load() != nullptr; }
 
     int32_t deviceIndex() const { return deviceIndex_; }
     void setDeviceIndex(int32_t index) { deviceIndex_ = index; }
@@ -64,11 +68,21 @@ public:
 
     // -1 no graph built since start, 0 idle or torn down, 1 preview running. Process-wide.
     static int32_t previewState();
+    // Back to "no graph built since start" (the Controller's construction).
+    static void resetPreviewState();
 
     static const RecordingClock& defaultClock();
 
+    // The grabbed frame goes to the encoder, then the streaming thread is held this long, so
+    // that no more than about 30 frames a second are taken whatever the camera delivers.
+    static constexpr int32_t kFrameHoldMs = 33;
+    static constexpr uint32_t kOwnFrameRate = 30;
+    static constexpr int32_t kOwnBitRate = 800000;
+
 private:
-    void onFrame(const platform::CameraFrame& frame);
+    void onFrame(const platform::CameraFrame& frame, platform::CameraSize size);
+    // The preview window has gone: the camera stops and the device is let go.
+    void tearDownPreview();
 
     platform::CameraService& service_;
     const RecordingClock& clock_;
@@ -78,6 +92,9 @@ private:
     bool onlyCamera_ = false;
     bool enabled_ = false;
     std::unique_ptr<Encoder> ownEncoder_;
+    platform::CameraSize frameSize_;  // of the recording device, set when it is built
+    bool callbackSet_ = false;        // the service calls back into this object
+    bool ownsPreview_ = false;        // the preview window reports to this object
 
     // Written on the UI thread while the camera is stopped; read by the streaming thread.
     std::atomic<Encoder*> encoder_{nullptr};

@@ -4,8 +4,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "engine/FFmpegPtr.h"
 #include "platform/Geometry.h"
+
+namespace platform {
+class AudioEndpointFactory;
+class CameraService;
+}  // namespace platform
 
 class AudioManager;
 class CameraCapture;
@@ -22,6 +29,8 @@ public:
     enum State : int32_t { Created = -1, Ready = 0, Recording = 1, Paused = 2, Stopped = 3 };
 
     Controller();
+    // Over the given sound endpoints and camera instead of the system's.
+    Controller(platform::AudioEndpointFactory& audioEndpoints, platform::CameraService& camera);
     ~Controller();
     Controller(const Controller&) = delete;
     Controller& operator=(const Controller&) = delete;
@@ -44,8 +53,26 @@ public:
     CameraCapture& camera() { return *camera_; }
     Encoder& encoder() { return *encoder_; }
     const std::string& outputPath() const { return outputPath_; }
+    ScreenCapturer& screenCapturer() { return *screen_; }
+
+    // Whether start() made the video and audio threads of the current recording (UI thread).
+    bool videoThreadStarted() const { return videoThread_ != nullptr; }
+    bool audioThreadStarted() const { return audioThread_ != nullptr; }
+
+    // What the sound of the last recording amounted to, read when stop() had drained the
+    // mixer and before it was freed: frames fed into the mixer (with two sources, the fewer),
+    // frames pulled out of it, and frames the encoder took.
+    struct AudioTally {
+        uint32_t fed = 0;
+        uint32_t pulled = 0;
+        uint32_t encoded = 0;
+    };
+    AudioTally audioTally() const { return tally_; }
 
 private:
+    int32_t prepare(const std::string& outputPath, const Rect& captureRect, uint32_t frameRate,
+                    int32_t videoBitRate, const std::string& cameraPath);
+    int32_t begin();
     bool videoIteration();
     bool audioIteration();
 
@@ -60,4 +87,18 @@ private:
     std::unique_ptr<WorkerThread> videoThread_;
     std::unique_ptr<WorkerThread> audioThread_;
     std::string outputPath_;
+
+    // UI thread: camera frames make the main video (set by init), the camera was run by start.
+    bool cameraFeedsMain_ = false;
+    bool cameraRuns_ = false;
+    // Set by the UI thread once the audio manager's threads have ended (nothing more will be
+    // fed into the mixer); the audio thread then ends as soon as the mixer is drained.
+    std::atomic<bool> soundInputEnded_{false};
+    // Allocated before the threads start and freed after they ended; the video thread's grab
+    // buffer and the audio thread's frame.
+    std::vector<uint8_t> videoBuffer_;
+    FFmpegPtr<AVFrame> audioFrame_;
+    // Written by the audio thread; read by the UI thread once it has been joined.
+    uint32_t encodedAudioFrames_ = 0;
+    AudioTally tally_;  // UI thread
 };

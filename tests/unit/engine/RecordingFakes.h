@@ -1,0 +1,134 @@
+#pragma once
+
+// Observers for the recording tests: a desktop that counts its grabs and reports when it is let
+// go, and a camera service that passes everything to a real one while it reports each call
+// and each frame that went through the frame callback.
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "CameraFakes.h"
+#include "platform/CameraService.h"
+#include "platform/Screen.h"
+
+namespace recordingfakes {
+
+// What a CountingScreen saw; outlives the screen, which its owner destroys.
+struct ScreenLog {
+    std::atomic<int> grabs{0};
+    std::atomic<bool> grabbing{false};
+    std::atomic<bool> destroyed{false};
+    std::atomic<int> grabsAfterDestroy{0};
+    // Called on the destroying thread as the screen goes.
+    std::function<void()> onDestroy;
+};
+
+// A 1920 x 1080 desktop whose every grab is a flat picture of a shade that changes per grab.
+class CountingScreen final : public platform::Screen {
+public:
+    explicit CountingScreen(std::shared_ptr<ScreenLog> log) : log_(std::move(log)) {}
+    ~CountingScreen() override {
+        if (log_->onDestroy) {
+            log_->onDestroy();
+        }
+        log_->destroyed = true;
+    }
+
+    Rect desktopRect() override { return Rect{0, 0, 1920, 1080}; }
+    platform::DisplayMetrics displayMetrics() override {
+        platform::DisplayMetrics m;
+        m.logicalWidth = 1920;
+        m.logicalHeight = 1080;
+        return m;
+    }
+    bool cursorPosition(Point& position) override {
+        position = Point{-100, -100};  // off the area: nothing drawn over the picture
+        return true;
+    }
+    bool prepare(int32_t, int32_t) override { return true; }
+    bool grab(const Rect& area, uint8_t* buffer) override {
+        log_->grabbing = true;
+        const int n = ++log_->grabs;
+        if (log_->destroyed) {
+            ++log_->grabsAfterDestroy;
+        }
+        std::memset(buffer, (n * 16) & 0xFF,
+                    static_cast<size_t>(area.width()) * static_cast<size_t>(area.height()) * 4);
+        log_->grabbing = false;
+        return true;
+    }
+    bool windowAt(Point, platform::NativeWindow, platform::WindowHit&) override { return false; }
+    bool usesSharedMemory() const override { return false; }
+
+private:
+    std::shared_ptr<ScreenLog> log_;
+};
+
+// A camera service in front of a real one. `beforeCall` hears "open", "run", "pause", "stop"
+// and "release" on the calling thread before the call goes through; `delivered` logs each
+// frame once the owner's callback has returned from it.
+class ObservedCameraService final : public platform::CameraService {
+public:
+    explicit ObservedCameraService(std::unique_ptr<platform::CameraService> inner)
+        : inner_(std::move(inner)) {}
+
+    std::function<void(const std::string& call)> beforeCall;
+    camerafakes::FrameLog delivered;
+
+    std::vector<platform::CameraDevice> devices() override { return inner_->devices(); }
+    int32_t open(int32_t position) override {
+        hear("open");
+        return inner_->open(position);
+    }
+    bool isOpen() const override { return inner_->isOpen(); }
+    platform::CameraSize frameSize() const override { return inner_->frameSize(); }
+    platform::CameraState state() const override { return inner_->state(); }
+    void setFrameCallback(platform::CameraFrameCallback callback) override {
+        if (!callback) {
+            inner_->setFrameCallback({});
+            return;
+        }
+        inner_->setFrameCallback([this, callback](const platform::CameraFrame& frame) {
+            callback(frame);
+            delivered.add(frame);
+        });
+    }
+    int32_t run() override {
+        hear("run");
+        return inner_->run();
+    }
+    int32_t pause() override {
+        hear("pause");
+        return inner_->pause();
+    }
+    int32_t stop() override {
+        hear("stop");
+        return inner_->stop();
+    }
+    void release() override {
+        hear("release");
+        inner_->release();
+    }
+    int32_t openPreview(const std::wstring& title, platform::CameraSize size, uint16_t iconId,
+                        platform::CameraPreviewEvents events) override {
+        return inner_->openPreview(title, size, iconId, std::move(events));
+    }
+    bool previewOpen() const override { return inner_->previewOpen(); }
+    void closePreview() override { inner_->closePreview(); }
+
+private:
+    void hear(const std::string& call) {
+        if (beforeCall) {
+            beforeCall(call);
+        }
+    }
+
+    std::unique_ptr<platform::CameraService> inner_;
+};
+
+}  // namespace recordingfakes
