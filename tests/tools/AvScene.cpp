@@ -38,7 +38,9 @@ constexpr int kClickSamples = kRate / 100;  // 10 ms
 constexpr int kBlockSamples = kRate / 200;  // 5 ms per write: the latency is re-read this often
 constexpr int kTargetLatencyMs = 20;
 constexpr auto kFlashLength = std::chrono::milliseconds(100);
-constexpr auto kFrameInterval = std::chrono::milliseconds(16);
+constexpr auto kFrameInterval = std::chrono::milliseconds(33);  // moving content at 30 frames/s
+// Room for the scheduler between a frame's end and the start of the flash frame.
+constexpr auto kSlack = std::chrono::milliseconds(5);
 constexpr double kPi = 3.14159265358979323846;
 
 struct Options {
@@ -195,53 +197,77 @@ private:
     std::atomic<bool> flowing_{false};
 };
 
+// The window's picture, drawn straight into its surface. A whole frame is a large push to the
+// X server (and a slow one on a busy machine); the flash frame pushes the square alone, which
+// is quick and lands in one piece.
 class Picture {
 public:
-    Picture(SDL_Renderer* renderer, const Options& options)
-        : renderer_(renderer), options_(options) {}
-
-    // Moving content: a sweeping bar over a shifting background; the white square on top.
-    void draw(double ms, bool square) {
-        const auto t = static_cast<Uint32>(ms);
-        SDL_SetRenderDrawColor(renderer_, static_cast<Uint8>((t / 20) % 128), 32, 96, 255);
-        SDL_RenderClear(renderer_);
-        const SDL_Rect bar{static_cast<int>((t / 4) % static_cast<Uint32>(options_.width)), 0, 40,
-                           options_.height};
-        SDL_SetRenderDrawColor(renderer_, 240, 160, 0, 255);
-        SDL_RenderFillRect(renderer_, &bar);
-        if (square) {
-            const int side = std::max(8, std::min(options_.width, options_.height) / 5);
-            const SDL_Rect r{options_.width / 2 - side / 2, options_.height / 2 - side / 2, side,
-                             side};
-            SDL_SetRenderDrawColor(renderer_, 255, 255, 255, 255);
-            SDL_RenderFillRect(renderer_, &r);
-        }
+    Picture(SDL_Window* window, const Options& options) : window_(window), options_(options) {
+        const int side = std::max(8, std::min(options.width, options.height) / 5);
+        square_ = SDL_Rect{options.width / 2 - side / 2, options.height / 2 - side / 2, side, side};
     }
 
-    // Pushes the drawn picture to the screen; returns when the server has it.
-    SteadyClock::time_point present() {
+    // Moving content: a sweeping bar over a shifting background; the white square on top.
+    // Drawn and pushed whole; returns when the server has it.
+    SteadyClock::time_point showFrame(double ms, bool square) {
         const auto begin = SteadyClock::now();
-        SDL_RenderPresent(renderer_);
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (surface != nullptr) {
+            const auto t = static_cast<Uint32>(ms);
+            SDL_FillRect(surface, nullptr,
+                         SDL_MapRGB(surface->format, static_cast<Uint8>((t / 20) % 128), 32, 96));
+            const SDL_Rect bar{static_cast<int>((t / 4) % static_cast<Uint32>(options_.width)), 0,
+                               40, options_.height};
+            SDL_FillRect(surface, &bar, SDL_MapRGB(surface->format, 240, 160, 0));
+            if (square) {
+                SDL_FillRect(surface, &square_, SDL_MapRGB(surface->format, 255, 255, 255));
+            }
+            SDL_UpdateWindowSurface(window_);
+        }
         const auto end = SteadyClock::now();
-        // A running mean of how long a push takes, to start the flash's push early by that much.
-        const double took = std::chrono::duration<double, std::micro>(end - begin).count();
-        presentMicros_ = presentMicros_ < 0.0 ? took : 0.8 * presentMicros_ + 0.2 * took;
+        frameTime_.add(end - begin);
         return end;
     }
 
-    std::chrono::microseconds presentTime() const {
-        return std::chrono::microseconds(static_cast<int64_t>(std::max(presentMicros_, 0.0)));
+    // The white square alone over what is shown; returns when the server has it.
+    SteadyClock::time_point showSquare() {
+        const auto begin = SteadyClock::now();
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (surface != nullptr) {
+            SDL_FillRect(surface, &square_, SDL_MapRGB(surface->format, 255, 255, 255));
+            SDL_UpdateWindowSurfaceRects(window_, &square_, 1);
+        }
+        const auto end = SteadyClock::now();
+        squareTime_.add(end - begin);
+        return end;
     }
 
+    // How long a whole frame takes and how long the square alone (running means).
+    Nanos frameTime() const { return frameTime_.value(); }
+    Nanos squareTime() const { return squareTime_.value(); }
+
 private:
-    SDL_Renderer* renderer_;
+    class Mean {
+    public:
+        void add(Nanos d) {
+            const auto x = static_cast<double>(d.count());
+            mean_ = mean_ < 0.0 ? x : 0.8 * mean_ + 0.2 * x;
+        }
+        Nanos value() const { return Nanos(static_cast<int64_t>(std::max(mean_, 0.0))); }
+
+    private:
+        double mean_ = -1.0;
+    };
+
+    SDL_Window* window_;
     const Options options_;
-    double presentMicros_ = -1.0;
+    SDL_Rect square_;
+    Mean frameTime_;
+    Mean squareTime_;
 };
 
-struct SdlCloser {
+struct WindowCloser {
     void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
-    void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
 };
 
 bool quitRequested() {
@@ -255,19 +281,18 @@ bool quitRequested() {
 }
 
 int runScene(const Options& options) {
-    std::unique_ptr<SDL_Window, SdlCloser> window(
+    std::unique_ptr<SDL_Window, WindowCloser> window(
         SDL_CreateWindow("av-scene", 0, 0, options.width, options.height, SDL_WINDOW_BORDERLESS));
-    std::unique_ptr<SDL_Renderer, SdlCloser> renderer(
-        window ? SDL_CreateRenderer(window.get(), -1, SDL_RENDERER_SOFTWARE) : nullptr);
-    if (!renderer) {
+    if (!window || SDL_GetWindowSurface(window.get()) == nullptr) {
         std::fprintf(stderr, "av-scene: %s\n", SDL_GetError());
         return 1;
     }
-    Picture picture(renderer.get(), options);
-    // A few pushes to learn how long one takes before anything is timed by it.
+    Picture picture(window.get(), options);
+    // A few pushes to learn how long they take before anything is timed by them; the squares
+    // are painted over by the next frame.
     for (int i = 0; i < 5; ++i) {
-        picture.draw(0.0, false);
-        picture.present();
+        picture.showSquare();
+        picture.showFrame(0.0, false);
     }
 
     // The schedule starts once sound flows (or at once without sound), so the first click
@@ -280,8 +305,7 @@ int runScene(const Options& options) {
                 std::fprintf(stderr, "av-scene: the sound server does not take the stream\n");
                 return 1;
             }
-            picture.draw(0.0, false);
-            picture.present();
+            picture.showFrame(0.0, false);
             std::this_thread::sleep_for(kFrameInterval);
         }
     }
@@ -301,22 +325,24 @@ int runScene(const Options& options) {
             break;
         }
         const auto due = origin + std::chrono::seconds(nextFlash);
-        if (options.flash && due < end && due - picture.presentTime() <= nextFrame) {
-            // The flash frame: drawn ahead, pushed so that the push completes when it is due.
-            picture.draw(msSince(origin, due), true);
-            std::this_thread::sleep_until(due - picture.presentTime());
-            const auto shown = picture.present();
+        // The square's push starts early by its own length, so it lands when it is due. A
+        // whole frame that could still be under way then is left out.
+        const auto squarePush = due - picture.squareTime();
+        if (options.flash && due < end && squarePush <= nextFrame + picture.frameTime() + kSlack) {
+            std::this_thread::sleep_until(squarePush);
+            const auto shown = picture.showSquare();
             std::printf("flash %.1f\n", msSince(origin, shown));
             std::fflush(stdout);
             flashUntil = due + kFlashLength;
             ++nextFlash;
-            nextFrame = shown + kFrameInterval;
+            nextFrame = std::max(nextFrame, shown);
             continue;
         }
         std::this_thread::sleep_until(nextFrame);
         const auto t = SteadyClock::now();
-        picture.draw(std::max(0.0, msSince(origin, t)), t < flashUntil);
-        nextFrame = picture.present() + kFrameInterval;
+        const auto shown = picture.showFrame(std::max(0.0, msSince(origin, t)), t < flashUntil);
+        // As close to the frame rate as the pushes allow, without catching up in bursts.
+        nextFrame = std::max(nextFrame + kFrameInterval, shown);
     }
     sound.stop();
     return 0;
@@ -329,6 +355,9 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, options)) {
         return 2;
     }
+    // The window surface straight on X shared memory: SDL would otherwise put it on OpenGL,
+    // which here is a software rasteriser many times slower than a plain copy.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "av-scene: %s\n", SDL_GetError());
         return 1;
