@@ -3,11 +3,12 @@
 //
 //   av-scene [--width W] [--height H] [--seconds S] [--tone HZ] [--no-flash]
 //
-// Flash k and click k are both due at start + k seconds on the monotonic clock. The picture is
-// drawn ahead and pushed to the X server so that the push completes at that instant; the click
-// is written into the sound stream at the sample that the server reports will be played at that
-// instant (the written position plus the stream's current latency, measured again for every
-// block, so neither start-up buffering nor clock drift of the sink can move it).
+// Flash k and click k are both due at start + k seconds on the monotonic clock. The white
+// square alone is pushed to the X server so that the push completes at that instant (a whole
+// frame is kept out of the way); the click is written into the sound stream at the sample that
+// the server reports will be played at that instant (the written position plus the stream's
+// current latency, measured again for every block, so neither start-up buffering nor clock
+// drift of the sink can move it).
 //
 // Prints "ready" once the window is up and sound flows, then per event, in milliseconds since
 // the start of the schedule: "flash <ms>" when the flash frame reached the screen and
@@ -39,7 +40,7 @@ constexpr int kBlockSamples = kRate / 200;  // 5 ms per write: the latency is re
 constexpr int kTargetLatencyMs = 20;
 constexpr auto kFlashLength = std::chrono::milliseconds(100);
 constexpr auto kFrameInterval = std::chrono::milliseconds(33);  // moving content at 30 frames/s
-// Room for the scheduler between a frame's end and the start of the flash frame.
+// Room for the scheduler between a whole frame's end and the start of the square's push.
 constexpr auto kSlack = std::chrono::milliseconds(5);
 constexpr double kPi = 3.14159265358979323846;
 

@@ -64,7 +64,8 @@ public:
     explicit CentreMeter(double fraction) : fraction_(fraction) {}
 
     double measure(const AVFrame* f) {
-        const int side = std::max(1, static_cast<int>(std::min(f->width, f->height) * fraction_));
+        const int shorter = std::min(f->width, f->height);
+        const int side = std::clamp(static_cast<int>(shorter * fraction_), 1, shorter);
         const int x0 = f->width / 2 - side / 2;
         const int y0 = f->height / 2 - side / 2;
         const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f->format));
