@@ -19,6 +19,22 @@ constexpr int kHeight = 360;
 constexpr int kSeconds = 20;
 constexpr int kFps = 30;
 
+// What any recorder's file of the scene must show: at least the seconds asked for, one pair
+// for each second recorded (an event cut by either end of the file may go unpaired), sound
+// and picture within 150 ms of each other, and less than 50 ms of drift over the recording.
+void expectSceneInSync(const SyncReport& r, int seconds) {
+    ASSERT_EQ(r.error, 0) << r.errorText;
+    EXPECT_GE(r.videoSeconds, seconds - 1.0);
+    // A recorder that falls behind takes longer for its frames; the scene still flashes once a
+    // second of its time.
+    const auto recorded = static_cast<size_t>(std::lround(r.videoSeconds));
+    EXPECT_GE(r.pairs.size() + 2, recorded);
+    EXPECT_LE(r.pairs.size(), recorded + 1);
+    EXPECT_LE(r.unpairedFlashes.size() + r.unpairedClicks.size(), 2u);
+    EXPECT_LT(std::fabs(r.meanOffsetMs), 150.0);
+    EXPECT_LT(std::fabs(r.driftOverSpanMs), 50.0);
+}
+
 TEST(PeerRecording, SceneRecordedByThePeerIsFoundInSync) {
     testsupport::TempDir dir;
     testsupport::ChildProcess::Options sceneOptions;
@@ -83,14 +99,7 @@ TEST(PeerRecording, SceneRecordedByThePeerIsFoundInSync) {
     ASSERT_EQ(code, 0) << testsupport::readFile(dir.file("ffmpeg.err"));
 
     const SyncReport r = AvSyncAnalyzer().analyze(out);
-    ASSERT_EQ(r.error, 0) << r.errorText;
-    EXPECT_NEAR(r.videoSeconds, kSeconds, 1.0);
-    // One flash a second; an event cut by either end of the file may go unpaired.
-    EXPECT_GE(r.pairs.size(), static_cast<size_t>(kSeconds - 2));
-    EXPECT_LE(r.pairs.size(), static_cast<size_t>(kSeconds + 1));
-    EXPECT_LE(r.unpairedFlashes.size() + r.unpairedClicks.size(), 2u);
-    EXPECT_LT(std::fabs(r.meanOffsetMs), 150.0);
-    EXPECT_LT(std::fabs(r.driftOverSpanMs), 50.0);
+    expectSceneInSync(r, kSeconds);
     std::printf("peer: %zu pairs, mean offset %+.1f ms (%+.1f .. %+.1f), drift %+.2f ms/min\n",
                 r.pairs.size(), r.meanOffsetMs, r.minOffsetMs, r.maxOffsetMs, r.driftMsPerMinute);
 }

@@ -160,7 +160,7 @@ protected:
     testsupport::TempDir dir_;
 };
 
-// Each recovered flash lies on a frame at or after the instant it was put at.
+// Each flash is found on a frame within one frame of the instant it was put at.
 void expectFlashesAt(const SyncReport& r, const std::vector<double>& flashes) {
     ASSERT_EQ(r.flashes.size(), flashes.size());
     for (size_t i = 0; i < flashes.size(); ++i) {
