@@ -61,9 +61,11 @@ timed_result() {
   tail -n 1 "$work/$1.time" | awk '{ printf "%.3f %d\n", $1 + $2, $3 }'
 }
 
-# CPU seconds a running process has used so far.
+# CPU seconds a running process has used so far, with its ended children as /usr/bin/time
+# counts them.
 cpu_seconds_of() {
-  awk -v t="$clock_ticks" '{ sub(/^.*\) /, ""); printf "%.3f\n", ($12 + $13) / t }' "/proc/$1/stat"
+  awk -v t="$clock_ticks" '{ sub(/^.*\) /, ""); printf "%.3f\n", ($12 + $13 + $14 + $15) / t }' \
+    "/proc/$1/stat"
 }
 
 # wait_exit <pid> <seconds>: 0 when the process ended within the time.
