@@ -123,10 +123,17 @@ record_ours() {
 '"hotkey":[{"action":0,"keycode":"000119"},{"action":1,"keycode":"000120"},{"action":2,"keycode":"000121"}]}' \
     >"$settings"
   rm -f "$out"
+  rm -f "$work/ours.log"
   timed_start ours "$root/build/screen-capturer" -video "$out" -setting "$settings" \
-    >"$work/ours.out" 2>"$work/ours.err"
-  if ! timeout 20 xdotool search --sync --onlyvisible --pid "$command_pid" >/dev/null 2>&1; then
-    ours_skip="our recorder showed no window (it cannot record yet)"
+    -log "$work/ours.log" >"$work/ours.out" 2>"$work/ours.err"
+  # Ready for its hotkeys once start-up has logged its last step.
+  local waited=0
+  while ! grep -q '\] Start$' "$work/ours.log" 2>/dev/null && ((waited < 400)); do
+    sleep 0.05
+    waited=$((waited + 1))
+  done
+  if ((waited >= 400)); then
+    ours_skip="our recorder did not finish starting"
     kill "$command_pid" 2>/dev/null || true
     wait "$timed_pid" 2>/dev/null || true
     return 1
