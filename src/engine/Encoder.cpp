@@ -332,8 +332,14 @@ int32_t Encoder::writeAudioPackets() {
         // recording has no gap in its sound. It is counted in 1/sampleRate and carried into
         // the stream's time base, which some containers (Matroska, FLV: milliseconds) replace
         // when the header is written.
+        // The codec's priming samples come first and carry no sound. Where the container can
+        // hold negative times (MP4, MOV: it trims them through its edit list), counting from
+        // minus their number puts the first real sample at time 0, level with the first
+        // picture. Elsewhere the muxer would shift every stream instead, so count from 0.
+        const int64_t priming =
+            (format_->oformat->flags & AVFMT_TS_NEGATIVE) ? audioCodec_->initial_padding : 0;
         packet->stream_index = audioStream_->index;
-        packet->pts = av_rescale_q(audioSamples_, sampleTime, audioStream_->time_base);
+        packet->pts = av_rescale_q(audioSamples_ - priming, sampleTime, audioStream_->time_base);
         packet->dts = packet->pts;
         packet->duration = av_rescale_q(frameSize, sampleTime, audioStream_->time_base);
         // A packet the container refuses is lost, but the sample count still moves on so the

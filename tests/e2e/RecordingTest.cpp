@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "AvSyncAnalyzer.h"
 #include "ChildProcess.h"
 #include "MediaProbe.h"
 #include "TestServers.h"
@@ -204,6 +207,45 @@ TEST(Recording, TerminationRequestsFinishTheFile) {
         EXPECT_GT(file.streams[0].packetPts.size(), 10u);
         EXPECT_EQ(file.streams[0].decodeErrors, 0);
     }
+}
+
+// The scene flashes a square and clicks at the same instant once a second; in our recording of
+// it each click must follow its flash closely, and the offset must not wander. Generous bounds
+// that still catch a broken timeline (a lost pause, audio counted at the wrong rate).
+TEST(Recording, PictureAndSoundStayInSync) {
+    constexpr int kSeconds = 20;
+    TempDir sceneDir;
+    ChildProcess::Options sceneOptions;
+    sceneOptions.stdoutPath = sceneDir.file("scene.out");
+    ChildProcess scene({testsupport::binaryDir() + "/av-scene", "--width", "640", "--height",
+                        "360", "--seconds", std::to_string(kSeconds + 40)},
+                       sceneOptions);
+    ASSERT_TRUE(testsupport::waitForFile(
+        sceneDir.file("scene.out"),
+        [](const std::string& out) { return out.find("ready\n") != std::string::npos; },
+        std::chrono::seconds(20)));
+
+    // Record exactly the scene's window, so its flash square is the centre of the picture.
+    std::string settings = kDefaultSettings;
+    settings.replace(settings.find(R"("right":1920,"bottom":1080)"),
+                     std::string(R"("right":1920,"bottom":1080)").size(),
+                     R"("right":640,"bottom":360)");
+    Recorder recorder({}, settings);
+    ASSERT_TRUE(recorder.awaitReady()) << recorder.stderrText();
+    key("F8");
+    std::this_thread::sleep_for(std::chrono::seconds(3 + kSeconds));
+    key("F10");
+    ASSERT_EQ(recorder.process().wait(std::chrono::seconds(60)), 1) << recorder.stderrText();
+    scene.stop();
+
+    const SyncReport r = AvSyncAnalyzer().analyze(recorder.video());
+    ASSERT_EQ(r.error, 0) << r.errorText;
+    std::printf("ours: %zu pairs, mean offset %+.1f ms (%+.1f .. %+.1f), drift %+.2f ms/min\n",
+                r.pairs.size(), r.meanOffsetMs, r.minOffsetMs, r.maxOffsetMs,
+                r.driftMsPerMinute);
+    EXPECT_GE(r.pairs.size(), static_cast<size_t>(kSeconds - 2));
+    EXPECT_LT(std::fabs(r.meanOffsetMs), 150.0);
+    EXPECT_LT(std::fabs(r.driftOverSpanMs), 50.0);
 }
 
 }  // namespace

@@ -64,9 +64,6 @@ void drawPicture(std::vector<uint8_t>& bgra, int width, int height, uint32_t ms,
     }
 }
 
-// Our encoder stamps the first sound packet, which holds only the AAC codec's priming, at 0:
-// everything heard lies that many samples late in its files. Set by writeRecording.
-double soundLagMs = 0.0;
 
 bool writeRecording(const std::string& path, const Script& s) {
     ScriptedClock source;
@@ -89,7 +86,6 @@ bool writeRecording(const std::string& path, const Script& s) {
         if (sound->format != AV_SAMPLE_FMT_FLTP || av_frame_get_buffer(sound.get(), 0) < 0) {
             return false;
         }
-        soundLagMs = codec->initial_padding * 1000.0 / codec->sample_rate;
     }
     const auto totalMs = static_cast<uint32_t>(s.seconds * 1000.0);
     int64_t frame = 0;
@@ -181,9 +177,9 @@ TEST_F(AvSyncAnalyzerTest, ConstantOffsetIsRecoveredPairByPair) {
     expectFlashesAt(r, s.flashes);
     ASSERT_EQ(r.pairs.size(), 10u);
     for (const SyncPair& p : r.pairs) {
-        EXPECT_NEAR(p.offsetMs(), 40.0 + soundLagMs, kToleranceMs) << "flash at " << p.flash;
+        EXPECT_NEAR(p.offsetMs(), 40.0, kToleranceMs) << "flash at " << p.flash;
     }
-    EXPECT_NEAR(r.meanOffsetMs, 40.0 + soundLagMs, kToleranceMs);
+    EXPECT_NEAR(r.meanOffsetMs, 40.0, kToleranceMs);
     EXPECT_LT(r.stddevOffsetMs, 2.0);
     EXPECT_NEAR(r.driftMsPerMinute, 0.0, 2.0);
     EXPECT_TRUE(r.unpairedFlashes.empty());
@@ -201,9 +197,9 @@ TEST_F(AvSyncAnalyzerTest, DriftOfOneMillisecondPerSecondIsRecovered) {
     ASSERT_EQ(r.error, 0) << r.errorText;
     ASSERT_EQ(r.pairs.size(), 15u);
     for (size_t i = 0; i < r.pairs.size(); ++i) {
-        EXPECT_NEAR(r.pairs[i].offsetMs(), 40.0 + s.flashes[i] + soundLagMs, kToleranceMs);
+        EXPECT_NEAR(r.pairs[i].offsetMs(), 40.0 + s.flashes[i], kToleranceMs);
     }
-    EXPECT_NEAR(r.meanOffsetMs, 48.0 + soundLagMs,
+    EXPECT_NEAR(r.meanOffsetMs, 48.0,
                 kToleranceMs);  // the offset at the middle flash, 8 s
     EXPECT_NEAR(r.driftMsPerMinute, 60.0, 3.0);
     EXPECT_NEAR(r.driftOverSpanMs, 14.0, 1.0);
@@ -217,7 +213,7 @@ TEST_F(AvSyncAnalyzerTest, SoundAheadOfPictureGivesNegativeOffsets) {
     const SyncReport r = record(s);
     ASSERT_EQ(r.error, 0) << r.errorText;
     ASSERT_EQ(r.pairs.size(), 10u);
-    EXPECT_NEAR(r.meanOffsetMs, -70.0 + soundLagMs, kToleranceMs);
+    EXPECT_NEAR(r.meanOffsetMs, -70.0, kToleranceMs);
     EXPECT_GT(r.clickLevel, 0.1);
 }
 
@@ -232,9 +228,9 @@ TEST_F(AvSyncAnalyzerTest, EventsWithoutPartnerStayUnpaired) {
     ASSERT_EQ(r.unpairedFlashes.size(), 1u);
     EXPECT_NEAR(r.unpairedFlashes[0], 4.0, 0.001);
     ASSERT_EQ(r.unpairedClicks.size(), 1u);
-    EXPECT_NEAR(r.unpairedClicks[0] * 1000.0, 6600.0 + soundLagMs, 2.0);
+    EXPECT_NEAR(r.unpairedClicks[0] * 1000.0, 6600.0, 2.0);
     // The pairs after the gap and the stray keep their partners.
-    EXPECT_NEAR(r.meanOffsetMs, 40.0 + soundLagMs, kToleranceMs);
+    EXPECT_NEAR(r.meanOffsetMs, 40.0, kToleranceMs);
     EXPECT_LT(r.maxOffsetMs - r.minOffsetMs, 4.0);
 }
 
@@ -272,8 +268,11 @@ TEST_F(AvSyncAnalyzerTest, FilesThatCannotBeMeasuredSaySo) {
     const SyncReport cut = AvSyncAnalyzer().analyze(cutPath);
     EXPECT_GE(cut.pairs.size(), 3u);
     EXPECT_LT(cut.pairs.size(), 10u);
+    // Matroska cannot hold the negative times that trim the AAC codec's 1024 priming samples,
+    // so its sound lies that much later than in MP4.
+    const double primingMs = 1024.0 * 1000.0 / kRate;
     for (const SyncPair& p : cut.pairs) {
-        EXPECT_NEAR(p.offsetMs(), 40.0 + soundLagMs, kToleranceMs);
+        EXPECT_NEAR(p.offsetMs(), 40.0 + primingMs, kToleranceMs);
     }
 }
 
@@ -325,7 +324,7 @@ TEST_F(AvSyncAnalyzerTest, CommandLineToolPrintsTheFiguresAndFailsOnBadInput) {
     s.seconds = 6.0;
     s.flashes = seconds(1, 5);
     s.clicks = seconds(1, 5, 0.040);
-    const std::string path = dir_.file("clip.mkv");
+    const std::string path = dir_.file("clip.mp4");
     ASSERT_TRUE(writeRecording(path, s));
     const std::string tool = testsupport::binaryDir() + "/av-sync-analyze";
 
@@ -336,7 +335,7 @@ TEST_F(AvSyncAnalyzerTest, CommandLineToolPrintsTheFiguresAndFailsOnBadInput) {
     EXPECT_NE(out.find("pair    5  flash"), std::string::npos) << out;
     const size_t mean = out.find("mean offset: ");
     ASSERT_NE(mean, std::string::npos) << out;
-    EXPECT_NEAR(std::stod(out.substr(mean + 13)), 40.0 + soundLagMs, kToleranceMs) << out;
+    EXPECT_NEAR(std::stod(out.substr(mean + 13)), 40.0, kToleranceMs) << out;
 
     const std::string summary = testsupport::runAndCapture({tool, "--summary", path}, &status);
     EXPECT_EQ(status, 0);
