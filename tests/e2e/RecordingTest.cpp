@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "AvSyncAnalyzer.h"
@@ -40,7 +41,8 @@ const char* const kDefaultSettings =
 class Recorder {
 public:
     explicit Recorder(const std::vector<std::string>& extra = {},
-                      const std::string& settingsContent = "") {
+                      const std::string& settingsContent = "",
+                      const std::map<std::string, std::string>& env = {}) {
         if (!settingsContent.empty()) {
             fs::create_directories(fs::path(settings()).parent_path());
             std::ofstream(settings()) << settingsContent;
@@ -52,6 +54,7 @@ public:
         options.stdoutPath = dir_.file("stdout");
         options.stderrPath = dir_.file("stderr");
         options.cwd = dir_.path();
+        options.env = env;
         process_ = ChildProcess(argv, options);
     }
 
@@ -246,6 +249,31 @@ TEST(Recording, PictureAndSoundStayInSync) {
     EXPECT_GE(r.pairs.size(), static_cast<size_t>(kSeconds - 2));
     EXPECT_LT(std::fabs(r.meanOffsetMs), 150.0);
     EXPECT_LT(std::fabs(r.driftOverSpanMs), 50.0);
+}
+
+// The sound server dies in the middle of a recording: the recording goes on without sound and
+// the file is finished when the user ends it.
+TEST(Recording, SoundServerDyingMidwayLeavesAFinishedFile) {
+    testsupport::PulseServer pulse;  // its own, so the other tests keep theirs
+    Recorder recorder({}, "", pulse.clientEnv());
+    ASSERT_TRUE(recorder.awaitReady()) << recorder.stderrText();
+    key("F8");
+    std::this_thread::sleep_for(std::chrono::seconds(5));  // count-down, then 2 s recorded
+    pulse.kill();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_EQ(recorder.process().wait(std::chrono::milliseconds(0)), -1) << "ended by itself";
+    key("F10");
+    ASSERT_EQ(recorder.process().wait(std::chrono::seconds(60)), 1) << recorder.stderrText();
+    const testsupport::ProbedFile file = testsupport::probeMedia(recorder.video());
+    ASSERT_EQ(file.openError, 0);
+    ASSERT_EQ(file.streams.size(), 2u);
+    EXPECT_EQ(file.streams[0].decodeErrors, 0);
+    // Pictures from before and after the sound server died.
+    std::vector<int64_t> pts = file.streams[0].packetPts;
+    std::sort(pts.begin(), pts.end());
+    ASSERT_FALSE(pts.empty());
+    EXPECT_GT(static_cast<double>(pts.back() - pts.front()) * av_q2d(file.streams[0].timeBase),
+              3.0);
 }
 
 }  // namespace
