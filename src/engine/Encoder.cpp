@@ -36,6 +36,7 @@ int32_t Encoder::open(std::string path, bool hasAudio, uint32_t frameRate, uint3
                       uint32_t height, int32_t videoBitRate, uint32_t sampleRate,
                       uint32_t audioBitRate) {
     close();  // an encoder is reused only from a clean state
+    writeFailed_.store(false);
     lastVideoTime_ = 0;
     lastVideoPts_ = INT64_MIN;
     videoFrames_ = 0;
@@ -357,7 +358,13 @@ int32_t Encoder::writePacket(AVPacket* packet) {
     if (!opened_ || !format_) {
         return AVERROR(EINVAL);
     }
-    return av_interleaved_write_frame(format_.get(), packet);
+    const int result = av_interleaved_write_frame(format_.get(), packet);
+    // The file itself refuses data (a full disk, a size limit, a lost drive): nothing written
+    // from now on would be kept, so the owner is told to finish the recording.
+    if (result < 0 && format_->pb != nullptr && format_->pb->error < 0) {
+        writeFailed_.store(true);
+    }
+    return result;
 }
 
 void Encoder::drainCodecs() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -51,6 +52,8 @@ class Encoder {
     // result. The packet's reference is taken over.
     int32_t writePacket(AVPacket* packet);
     // Serialises writes into the container; held only around av_interleaved_write_frame.
+    // Set under writeLock_ by whichever thread's write the file refused; read by any thread.
+    std::atomic<bool> writeFailed_{false};
     std::mutex& writeLock() { return writeLock_; }
 
     // The audio mixer reads sample_rate, ch_layout, sample_fmt and frame_size from the audio
@@ -65,6 +68,9 @@ class Encoder {
     int64_t videoFrames() const { return videoFrames_; }
     int64_t audioSamples() const { return audioSamples_; }
     uint32_t lastVideoTime() const { return lastVideoTime_; }
+    // The output refused a write (full disk, size limit): nothing more will be kept. Any
+    // thread; reset by open.
+    bool writeFailed() const { return writeFailed_.load(); }
 
   private:
     int32_t addVideoStream(uint32_t frameRate, uint32_t width, uint32_t height,

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,6 +63,11 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& 
         ::setpgid(0, 0);
         for (const auto& [k, v] : options.env) {
             ::setenv(k.c_str(), v.c_str(), 1);
+        }
+        if (options.fileSizeLimit >= 0) {
+            rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
+                         static_cast<rlim_t>(options.fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
         }
         if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) {
             ::_exit(127);

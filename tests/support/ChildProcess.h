@@ -19,7 +19,8 @@ public:
         std::string stdoutPath;                  // empty: inherit
         std::string stderrPath;                  // empty: inherit
         std::string cwd;                         // empty: inherit
-        int passFd = -1;                         // kept open in the child (e.g. -displayfd)
+        int passFd = -1;
+        long fileSizeLimit = -1;  // bytes any file the child writes may reach; -1: no limit                         // kept open in the child (e.g. -displayfd)
         bool dieWithParent = true;
     };
 

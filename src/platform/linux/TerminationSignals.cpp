@@ -19,6 +19,9 @@ void handleTerminationRequests(std::function<void()> onRequest) {
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // A file that reaches the size limit must fail the write (the recorder then finishes the
+    // file) rather than end the process on the spot.
+    signal(SIGXFSZ, SIG_IGN);
 
     std::thread([set, onRequest = std::move(onRequest)] {
         pthread_setname_np(pthread_self(), "signals");
