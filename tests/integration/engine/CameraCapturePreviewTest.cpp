@@ -165,6 +165,26 @@ TEST_F(PreviewTest, APreviewLeftOpenIsClosedBeforeTheRecordingCameraIsBuilt) {
     }
 }
 
+TEST_F(PreviewTest, NoPreviewOnceTheRecordingCameraIsBuilt) {
+    ObservedCameraService camera(CameraService::create(CameraService::Backend::Synthetic));
+    auto c = makeController(camera);
+    ASSERT_EQ(c->camera().openDevice(0), S_OK);
+    ASSERT_EQ(c->init(dir_.file("screen.mp4"), kArea, 30, 1500000, dir_.file("camera.mp4")), S_OK);
+    // Counting down: the camera must not run into its file before the clock starts.
+    EXPECT_EQ(c->testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
+    EXPECT_FALSE(camera.previewOpen());
+    EXPECT_EQ(camera.state(), CameraState::Stopped);
+    EXPECT_EQ(camera.delivered.count(), 0u);
+    ASSERT_EQ(c->start(), S_OK);
+    EXPECT_EQ(c->testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
+    c->pause();
+    EXPECT_EQ(c->testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
+    EXPECT_FALSE(camera.previewOpen());
+    EXPECT_EQ(previewWindow(), 0u);
+    c->stop();
+    EXPECT_EQ(CameraCapture::previewState(), -1);
+}
+
 TEST_F(PreviewTest, ACameraGoneAfterItsPreviewClosedIsDroppedAndTheScreenStillRecorded) {
     auto driver = std::make_unique<ScriptedDriver>();
     ScriptedDriver* d = driver.get();

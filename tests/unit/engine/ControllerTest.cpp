@@ -25,6 +25,7 @@
 #include "platform/HResult.h"
 #include "platform/StreamingCameraService.h"
 #include "platform/SyntheticCameraDriver.h"
+#include "platform/linux/V4l2CameraDriver.h"
 
 namespace {
 
@@ -276,6 +277,11 @@ TEST_F(ControllerTest, PauseAndResumeOnlyActInTheirStateAndStopWhilePausedTakesT
     ASSERT_EQ(c->start(), S_OK);
     EXPECT_EQ(c->start(), E_FAIL);  // a second start would put a second thread on the file
     EXPECT_EQ(c->state(), Controller::Recording);
+    // Nor is the running recording prepared again under its threads' feet.
+    EXPECT_EQ(c->init(dir_.file("q.mp4"), kArea, 30, 1500000, ""), E_FAIL);
+    EXPECT_EQ(c->state(), Controller::Recording);
+    EXPECT_TRUE(c->encoder().isOpen());
+    EXPECT_EQ(c->outputPath(), dir_.file("p.mp4"));
     c->resume();  // not paused
     EXPECT_EQ(c->state(), Controller::Recording);
     ASSERT_TRUE(screen_->waitForGrabs(2));
@@ -303,6 +309,37 @@ TEST_F(ControllerTest, PauseAndResumeOnlyActInTheirStateAndStopWhilePausedTakesT
     c->stop();
     c->pause();
     EXPECT_EQ(c->state(), Controller::Stopped);
+}
+
+TEST(ControllerWithoutCameras, TheSystemCameraFindsNoneAndTheRecordingGoesOnWithout) {
+    if (!platform::V4l2CameraDriver::videoNodes("/dev").empty()) {
+        GTEST_SKIP() << "this machine has video devices";
+    }
+    testsupport::TempDir dir;
+    fakeaudio::FakeFactory audio;
+    auto system = CameraService::create(CameraService::Backend::System);
+    Controller c(audio, *system);
+    auto screen = std::make_shared<ScreenLog>();
+    c.screenCapturer().useScreen(std::make_unique<CountingScreen>(screen));
+    EXPECT_EQ(c.camera().openDevice(0), E_FAIL);
+    EXPECT_FALSE(c.camera().enabled());
+    EXPECT_EQ(c.testCamera(nullptr, L"preview", 640, 480, 181), E_FAIL);  // no device chosen
+    EXPECT_EQ(CameraCapture::previewState(), -1);
+
+    // Settings that still name device 0.
+    c.camera().setDeviceIndex(0);
+    c.camera().setEnabled(true);
+    EXPECT_EQ(c.testCamera(nullptr, L"preview", 640, 480, 181), E_FAIL);
+    EXPECT_FALSE(c.camera().enabled());
+    c.camera().setEnabled(true);
+    const std::string path = dir.file("screen.mp4");
+    ASSERT_EQ(c.init(path, kArea, 30, 1500000, dir.file("camera.mp4")), S_OK);
+    EXPECT_FALSE(c.camera().enabled());
+    ASSERT_EQ(c.start(), S_OK);
+    ASSERT_TRUE(screen->waitForGrabs(2));
+    c.stop();
+    EXPECT_FALSE(testsupport::fileExists(dir.file("camera.mp4")));
+    EXPECT_EQ(testsupport::probeMedia(path).streams.at(0).width, kArea.width());
 }
 
 }  // namespace
