@@ -9,19 +9,16 @@
 #include <memory>
 #include <string>
 
-#include "../../unit/engine/CameraFakes.h"
 #include "../../unit/engine/RecordingFakes.h"
 #include "ChildProcess.h"
 #include "MediaProbe.h"
 #include "TestServers.h"
 #include "engine/CameraCapture.h"
 #include "engine/Controller.h"
-#include "engine/ScreenCapturer.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/CameraService.h"
 #include "platform/HResult.h"
 #include "platform/MessageLoop.h"
-#include "platform/StreamingCameraService.h"
 #include "platform/Strings.h"
 #include "platform/SyntheticCameraDriver.h"
 
@@ -29,8 +26,6 @@ namespace {
 
 const auto* const kX = ::testing::AddGlobalTestEnvironment(new testsupport::XvfbEnvironment);
 
-using camerafakes::ScriptedDriver;
-using camerafakes::ScriptedSource;
 using platform::CameraService;
 using platform::CameraState;
 using platform::MessageLoop;
@@ -183,42 +178,6 @@ TEST_F(PreviewTest, NoPreviewOnceTheRecordingCameraIsBuilt) {
     EXPECT_EQ(previewWindow(), 0u);
     c->stop();
     EXPECT_EQ(CameraCapture::previewState(), -1);
-}
-
-TEST_F(PreviewTest, ACameraGoneAfterItsPreviewClosedIsDroppedAndTheScreenStillRecorded) {
-    auto driver = std::make_unique<ScriptedDriver>();
-    ScriptedDriver* d = driver.get();
-    d->list = {ScriptedDriver::named(L"usb camera")};
-    d->prepare = [](ScriptedSource& s) {
-        // A camera that shows nothing: each wait lasts until the camera is stopped.
-        s.onWait = [](ScriptedSource& self, const ScriptedSource::Deliver&) {
-            self.awaitInterrupt();
-            return platform::CameraFrameSource::Wait::Nothing;
-        };
-    };
-    ObservedCameraService camera(
-        std::make_unique<platform::StreamingCameraService>(std::move(driver)));
-    auto c = makeController(camera);
-    ASSERT_EQ(c->camera().openDevice(0), S_OK);
-    ASSERT_EQ(c->testCamera(nullptr, kTitle, 320, 240, 181), S_OK);
-    pushWindowEvent(previewWindow(), SDL_WINDOWEVENT_CLOSE);
-    ASSERT_TRUE(runLoopUntil([] { return CameraCapture::previewState() == 0; }));
-
-    d->openable = {false};  // unplugged meanwhile
-    auto screen = std::make_shared<recordingfakes::ScreenLog>();
-    c->screenCapturer().useScreen(std::make_unique<recordingfakes::CountingScreen>(screen));
-    const std::string path = dir_.file("screen.mp4");
-    ASSERT_EQ(c->init(path, kArea, 30, 1500000, dir_.file("camera.mp4")), S_OK);
-    EXPECT_EQ(d->opened, (std::vector<int32_t>{0, 0}));
-    EXPECT_FALSE(c->camera().enabled());
-    ASSERT_EQ(c->start(), S_OK);
-    EXPECT_TRUE(c->videoThreadStarted());
-    ASSERT_TRUE(screen->waitForGrabs(3));
-    c->stop();
-    EXPECT_FALSE(testsupport::fileExists(dir_.file("camera.mp4")));
-    const auto file = testsupport::probeMedia(path);
-    ASSERT_EQ(file.streams.size(), 1u);
-    EXPECT_EQ(file.streams[0].width, kArea.width());
 }
 
 }  // namespace
