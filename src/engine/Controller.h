@@ -84,7 +84,7 @@ private:
 
     std::unique_ptr<Encoder> encoder_;
     std::unique_ptr<ScreenCapturer> screen_;
-    Rect captureRect_;  // UI thread; read by the video thread only while it runs
+    Rect captureRect_;  // UI thread (the video thread grabs through the capturer's own copy)
     std::unique_ptr<AudioManager> audio_;
     std::unique_ptr<CameraCapture> camera_;
     std::unique_ptr<WorkerThread> videoThread_;
