@@ -305,5 +305,11 @@ void Controller::stop() {
 
 int32_t Controller::testCamera(void* instance, const std::wstring& title, int32_t width,
                                int32_t height, uint16_t iconId) {
+    const State s = state_.load();
+    if (s == Ready || s == Recording || s == Paused) {
+        // The camera is built for recording by now: a preview would run it into the camera
+        // file before the recording clock starts, and closing the window would take it down.
+        return E_FAIL;
+    }
     return camera_->preview(instance, title, platform::CameraSize{width, height}, iconId);
 }

@@ -36,15 +36,18 @@ public:
     Controller& operator=(const Controller&) = delete;
 
     // Prepares one recording. captureRect is in physical pixels with even sides. 0 or E_FAIL
-    // (after tearing down whatever was built).
+    // (after tearing down whatever was built); E_FAIL without touching anything while a
+    // recording runs.
     int32_t init(const std::string& outputPath, const Rect& captureRect, uint32_t frameRate,
                  int32_t videoBitRate, const std::string& cameraPath);
-    // 0 or E_FAIL.
+    // 0 or E_FAIL; only a prepared (Ready) recording starts.
     int32_t start();
     void pause();
     void resume();
     // Returns when the files are finished.
     void stop();
+    // The camera's preview window: what CameraCapture::preview returns, or E_FAIL while a
+    // recording is prepared or runs.
     int32_t testCamera(void* instance, const std::wstring& title, int32_t width, int32_t height,
                        uint16_t iconId);
 
@@ -81,7 +84,7 @@ private:
 
     std::unique_ptr<Encoder> encoder_;
     std::unique_ptr<ScreenCapturer> screen_;
-    Rect captureRect_;  // UI thread; read by the video thread only while it runs
+    Rect captureRect_;  // UI thread (the video thread grabs through the capturer's own copy)
     std::unique_ptr<AudioManager> audio_;
     std::unique_ptr<CameraCapture> camera_;
     std::unique_ptr<WorkerThread> videoThread_;

@@ -221,40 +221,6 @@ TEST_F(CameraFileTest, OnlyCameraFramesGoToTheMainEncoderWhichReleaseLeavesOpen)
     EXPECT_EQ(static_cast<int64_t>(file.streams[0].framePts.size()), encoded);
 }
 
-TEST_F(CameraFileTest, ACameraThatFailsWhilePreparedIsDroppedWhole) {
-    // Its own file cannot be made.
-    {
-        CameraCapture camera(*service_, clock_);
-        ASSERT_EQ(camera.openDevice(0), S_OK);
-        ASSERT_EQ(camera.buildRecordingGraph(), S_OK);
-        EXPECT_EQ(camera.attachEncoder(dir_.file("missing/camera.mp4").c_str(), nullptr), -1);
-        EXPECT_FALSE(camera.enabled());
-        EXPECT_FALSE(camera.hasOwnEncoder());
-        EXPECT_EQ(service_->state(), CameraState::Released);
-        // Nothing to attach to once dropped.
-        EXPECT_EQ(camera.attachEncoder(dir_.file("camera.mp4").c_str(), nullptr), -1);
-        EXPECT_FALSE(testsupport::fileExists(dir_.file("camera.mp4")));
-    }
-    // The chosen device no longer opens when the recording is prepared.
-    auto driver = std::make_unique<ScriptedDriver>();
-    ScriptedDriver* d = driver.get();
-    d->list = {ScriptedDriver::named(L"unplugged")};
-    d->openable = {false};
-    platform::StreamingCameraService service(std::move(driver));
-    CameraCapture camera(service, clock_);
-    camera.setDeviceIndex(0);
-    camera.setEnabled(true);
-    EXPECT_EQ(camera.buildRecordingGraph(), E_FAIL);
-    EXPECT_FALSE(camera.enabled());
-    EXPECT_FALSE(camera.graphExists());
-    EXPECT_EQ(d->opened, std::vector<int32_t>{0});
-    // No device chosen at all.
-    camera.setDeviceIndex(-1);
-    camera.setEnabled(true);
-    EXPECT_EQ(camera.buildRecordingGraph(), E_FAIL);
-    EXPECT_EQ(d->opened, std::vector<int32_t>{0});
-}
-
 TEST(CameraCaptureHold, ACameraFasterThanThirtyFramesASecondIsHeldBack) {
     // A source that hands over a frame the moment it is asked.
     auto observed = std::make_unique<ObservedCameraService>(

@@ -5,6 +5,8 @@
 // and each frame that went through the frame callback.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -26,6 +28,19 @@ struct ScreenLog {
     std::atomic<int> grabsAfterDestroy{0};
     // Called on the destroying thread as the screen goes.
     std::function<void()> onDestroy;
+
+    // True once at least n grabs have been made.
+    bool waitForGrabs(int n, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, timeout, [&] { return grabs.load() >= n; });
+    }
+    void grabbed() {
+        std::lock_guard<std::mutex> lock(mutex);
+        changed.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
 };
 
 // A 1920 x 1080 desktop whose every grab is a flat picture of a shade that changes per grab.
@@ -60,6 +75,7 @@ public:
         std::memset(buffer, (n * 16) & 0xFF,
                     static_cast<size_t>(area.width()) * static_cast<size_t>(area.height()) * 4);
         log_->grabbing = false;
+        log_->grabbed();
         return true;
     }
     bool windowAt(Point, platform::NativeWindow, platform::WindowHit&) override { return false; }
