@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,10 @@ void checkWalk(const std::vector<std::wstring>& args, const CommandLineOptions& 
         FUZZ_CHECK(value.empty() || value[0] != L'-', "value of %s begins with '-': %s",
                    narrow(name).c_str(), narrow(value).c_str());
         // It came from an argument "-name" directly followed by the value.
+        const std::wstring argument = L"-" + name;
         bool found = false;
         for (size_t i = 1; i + 1 < args.size() && !found; ++i) {
-            found = args[i] == L"-" + name && args[i + 1] == value;
+            found = args[i] == argument && args[i + 1] == value;
         }
         FUZZ_CHECK(found, "option %s=%s has no source", narrow(name).c_str(),
                    narrow(value).c_str());
@@ -71,10 +73,10 @@ void checkOrder(const std::vector<std::wstring>& args, const CommandLineOptions&
     if (args.empty()) {
         return;
     }
-    std::vector<std::wstring> names = {L"video", L"lang", L"-"};
+    std::set<std::wstring> names = {L"video", L"-"};
     if (!options.empty()) {
-        names.push_back(options.begin()->first);
-        names.push_back(options.rbegin()->first);
+        names.insert(options.begin()->first);
+        names.insert(options.rbegin()->first);
     }
     const std::wstring value = L"later.mp4";
     for (const std::wstring& name : names) {
