@@ -2,12 +2,15 @@
 
 #include <rapidjson/document.h>
 #include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -45,6 +48,107 @@ std::optional<std::string> readWholeFile(const std::wstring& path) {
     }
     return bytes;
 }
+
+// Whether a number that a double cannot hold is too small rather than too large: its first
+// significant digit stands at a negative power of ten. text is a valid JSON number.
+bool belowDoubleRange(const char* text, const char* end) {
+    const char* p = text;
+    if (p < end && *p == '-') {
+        ++p;
+    }
+    const char* integerPart = p;
+    while (p < end && *p >= '0' && *p <= '9') {
+        ++p;
+    }
+    const char* firstNonZero = std::find_if(integerPart, p, [](char c) { return c != '0'; });
+    long long power = 0;  // of the first significant digit, before the exponent
+    bool found = firstNonZero != p;
+    if (found) {
+        power = p - firstNonZero - 1;
+    }
+    if (p < end && *p == '.') {
+        ++p;
+        for (long long place = -1; p < end && *p >= '0' && *p <= '9'; ++p, --place) {
+            if (!found && *p != '0') {
+                found = true;
+                power = place;
+            }
+        }
+    }
+    long long exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        const bool negative = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+')) {
+            ++p;
+        }
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            exponent = std::min(exponent * 10 + (*p - '0'), static_cast<long long>(INT_MAX));
+        }
+        if (negative) {
+            exponent = -exponent;
+        }
+    }
+    return found && power + exponent < 0;
+}
+
+// Builds the document with every number converted from its text by std::from_chars, which is
+// exact. RapidJSON 1.1.0's own exact conversion fails at the edges: "0e40" reads as a huge
+// garbage value, "1.8e308" as NaN, "2e-324" rounds the wrong way. Integers become the same
+// values RapidJSON makes; a number beyond the double range makes the document malformed (as
+// RapidJSON does for "1e400"), one below it is a zero of its sign (as RapidJSON does for
+// "1e-400").
+class ExactNumbers {
+  public:
+    explicit ExactNumbers(rapidjson::Document& doc) : doc_(doc) {}
+
+    bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
+        const char* end = text + length;
+        const bool integral =
+            std::find_if(text, end, [](char c) { return c == '.' || c == 'e' || c == 'E'; }) == end;
+        if (integral) {
+            int64_t i = 0;
+            if (converted(std::from_chars(text, end, i), end)) {
+                return doc_.Int64(i);
+            }
+            uint64_t u = 0;
+            if (converted(std::from_chars(text, end, u), end)) {
+                return doc_.Uint64(u);
+            }
+        }
+        double d = 0;
+        const std::from_chars_result r = std::from_chars(text, end, d);
+        if (converted(r, end)) {
+            return doc_.Double(d);
+        }
+        if (r.ec == std::errc::result_out_of_range && r.ptr == end && belowDoubleRange(text, end)) {
+            return doc_.Double(*text == '-' ? -0.0 : 0.0);
+        }
+        return false;
+    }
+
+    // Everything else goes to the document as it is.
+    bool Null() { return doc_.Null(); }
+    bool Bool(bool b) { return doc_.Bool(b); }
+    bool Int(int i) { return doc_.Int(i); }
+    bool Uint(unsigned u) { return doc_.Uint(u); }
+    bool Int64(int64_t i) { return doc_.Int64(i); }
+    bool Uint64(uint64_t u) { return doc_.Uint64(u); }
+    bool Double(double d) { return doc_.Double(d); }
+    bool String(const char* s, rapidjson::SizeType n, bool copy) { return doc_.String(s, n, copy); }
+    bool StartObject() { return doc_.StartObject(); }
+    bool Key(const char* s, rapidjson::SizeType n, bool copy) { return doc_.Key(s, n, copy); }
+    bool EndObject(rapidjson::SizeType members) { return doc_.EndObject(members); }
+    bool StartArray() { return doc_.StartArray(); }
+    bool EndArray(rapidjson::SizeType elements) { return doc_.EndArray(elements); }
+
+  private:
+    static bool converted(const std::from_chars_result& r, const char* end) {
+        return r.ec == std::errc() && r.ptr == end;
+    }
+
+    rapidjson::Document& doc_;
+};
 
 const Value* member(const Value* object, const char* name) {
     if (!object || !object->IsObject()) {
@@ -139,12 +243,20 @@ SettingsFile::SettingsFile(std::wstring path) : path_(std::move(path)) {}
 StoreSettings SettingsFile::parse(const std::string& bytes) {
     StoreSettings out;
     rapidjson::Document doc;
-    // Iterative parsing, so a deeply nested file cannot exhaust the stack; full precision, so
-    // every double reads back as the one written. The plain memory stream does not skip a
-    // byte-order mark (the encoded streams would), and like a file stream it ends at a NUL.
+    // Iterative parsing, so a deeply nested file cannot exhaust the stack; numbers as text, so
+    // that every double is converted exactly and reads back as the one written. The plain
+    // memory stream does not skip a byte-order mark (the encoded streams would), and like a
+    // file stream it ends at a NUL.
     rapidjson::MemoryStream stream(bytes.data(), bytes.size());
-    doc.ParseStream<rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag>(stream);
-    if (doc.HasParseError() || !doc.IsObject()) {
+    ExactNumbers numbers(doc);
+    rapidjson::Reader reader;
+    auto fill = [&](rapidjson::Document&) {
+        constexpr unsigned kFlags =
+            rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+        return !reader.Parse<kFlags>(stream, numbers).IsError();
+    };
+    doc.Populate(fill);  // the document stays null when the text does not parse
+    if (!doc.IsObject()) {
         return out;
     }
     const Value* root = &doc;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RecordingSettingsTarget.h"
@@ -101,6 +102,47 @@ TEST(SettingsFileParse, FilterCoefficientTakesAnyNumber) {
     StoreSettings s = defaultSettings();
     s.filterWC = SettingsFile::parse(R"({"audio":{"filterWC":1}})").filterWC;
     EXPECT_NE(serialized(s).find(R"("filterWC":1.0})"), std::string::npos) << serialized(s);
+}
+
+TEST(SettingsFileParse, NumbersAtTheEdgesOfTheDoubleRangeReadExactly) {
+    const auto read = [](const std::string& number) {
+        return SettingsFile::parse(R"({"quality":1,"audio":{"filterWC":)" + number + "}}");
+    };
+    // The compiler's reading of the same literal is the reference.
+#define SC_LITERAL(x) \
+    { #x, x }
+    const std::pair<std::string, double> cases[] = {
+        SC_LITERAL(0e40),
+        SC_LITERAL(-0e40),
+        SC_LITERAL(0e-30),
+        SC_LITERAL(0.000e300),
+        SC_LITERAL(1.7976931348623158e308),
+        SC_LITERAL(3e-324),
+        SC_LITERAL(123456789012345678901234567890e-40),
+        SC_LITERAL(0.1),
+        {"18446744073709551616", 18446744073709551616.0},  // past 64-bit integers
+        SC_LITERAL(-9223372036854775809.0),
+        // Below the smallest double: a zero of the number's sign.
+        {"2e-324", 0.0},
+        {"1e-400", 0.0},
+        {"-1e-400", -0.0},
+        {"0." + std::string(400, '0') + "1", 0.0},
+        {"1e-99999999999", 0.0},
+    };
+#undef SC_LITERAL
+    for (const auto& [text, expected] : cases) {
+        const StoreSettings s = read(text);
+        EXPECT_EQ(s.quality, 1) << text;
+        ASSERT_TRUE(s.filterWC.has_value()) << text;
+        EXPECT_EQ(std::memcmp(&*s.filterWC, &expected, sizeof expected), 0)
+            << text << " read as " << *s.filterWC;
+    }
+    // Above the largest double the document is malformed, however the number is written.
+    for (const std::string& text :
+         {std::string("1.8e308"), std::string("1.7976931348623159e308"), std::string("1e400"),
+          "1" + std::string(309, '0') + ".5", std::string("-1.8e308")}) {
+        EXPECT_FALSE(read(text).quality.has_value()) << text;
+    }
 }
 
 TEST(SettingsFileParse, WrongTypesAndUnknownMembersAreSkippedMemberByMember) {
