@@ -191,10 +191,21 @@ int32_t Controller::begin() {
     return S_OK;
 }
 
+void Controller::setOnWriteFailure(std::function<void()> callback) {
+    onWriteFailure_ = std::move(callback);
+}
+
+void Controller::reportWriteFailure() {
+    if (encoder_->writeFailed() && !writeFailureReported_.exchange(true) && onWriteFailure_) {
+        onWriteFailure_();
+    }
+}
+
 bool Controller::videoIteration() {
     if (state_.load() == Stopped) {
         return false;
     }
+    reportWriteFailure();
     uint32_t clockTime = 0;
     if (screen_->capture(videoBuffer_.data(), clockTime) > 0) {
         encoder_->encodeVideoFrame(videoBuffer_.data(), clockTime);
@@ -207,6 +218,7 @@ bool Controller::audioIteration() {
     if (soundInputEnded_.load() && audio_->IsDrained()) {
         return false;
     }
+    reportWriteFailure();
     AVFrame* frame = audioFrame_.get();
     if (audio_->PullFrame(frame) >= 0) {
         if (encoder_->encodeAudioFrame(frame) > 0) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,10 @@ public:
     int32_t testCamera(void* instance, const std::wstring& title, int32_t width, int32_t height,
                        uint16_t iconId);
 
+    // Called once, on a worker thread, when the output file refuses data (a full disk): the
+    // owner should end the recording so the file is finished. Set before start.
+    void setOnWriteFailure(std::function<void()> callback);
+
     State state() const { return state_.load(); }
     AudioManager& audio() { return *audio_; }
     CameraCapture& camera() { return *camera_; }
@@ -76,12 +81,15 @@ private:
     int32_t prepare(const std::string& outputPath, const Rect& captureRect, uint32_t frameRate,
                     int32_t videoBitRate, const std::string& cameraPath);
     int32_t begin();
+    void reportWriteFailure();
     bool videoIteration();
     bool audioIteration();
 
     // Written by the UI thread; read by the video and audio threads to know when to end.
     std::atomic<State> state_{Created};
 
+    std::function<void()> onWriteFailure_;  // set on the UI thread before the workers start
+    std::atomic<bool> writeFailureReported_{false};  // worker threads
     std::unique_ptr<Encoder> encoder_;
     std::unique_ptr<ScreenCapturer> screen_;
     Rect captureRect_;  // UI thread (the video thread grabs through the capturer's own copy)

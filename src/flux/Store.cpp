@@ -14,6 +14,7 @@
 #include "flux/StoreTables.h"
 #include "input/InputManager.h"
 #include "platform/Clock.h"
+#include "platform/MessageLoop.h"
 #include "platform/Screen.h"
 #include "platform/Strings.h"
 #include "platform/Url.h"
@@ -55,6 +56,17 @@ Store::Store(ActionDispatcher& dispatcher)
     for (int32_t id : kRequests) {
         dispatcher_.addListener(id, this);
     }
+
+    // A file that refuses data (a full disk) is finished at once, as the end hotkey would:
+    // nothing recorded after that point could be kept anyway.
+    controller_->setOnWriteFailure([this] {
+        platform::MessageLoop::ui().post([this] {
+            if (state_ == StoreState::Recording || state_ == StoreState::Paused) {
+                SC_LOG("Store", "Output refused data; ending the recording");
+                endRecording();
+            }
+        });
+    });
 
     InputManager::instance().installHooks();
 }

@@ -42,7 +42,8 @@ class Recorder {
 public:
     explicit Recorder(const std::vector<std::string>& extra = {},
                       const std::string& settingsContent = "",
-                      const std::map<std::string, std::string>& env = {}) {
+                      const std::map<std::string, std::string>& env = {},
+                      long fileSizeLimit = -1) {
         if (!settingsContent.empty()) {
             fs::create_directories(fs::path(settings()).parent_path());
             std::ofstream(settings()) << settingsContent;
@@ -55,6 +56,7 @@ public:
         options.stderrPath = dir_.file("stderr");
         options.cwd = dir_.path();
         options.env = env;
+        options.fileSizeLimit = fileSizeLimit;
         process_ = ChildProcess(argv, options);
     }
 
@@ -274,6 +276,20 @@ TEST(Recording, SoundServerDyingMidwayLeavesAFinishedFile) {
     ASSERT_FALSE(pts.empty());
     EXPECT_GT(static_cast<double>(pts.back() - pts.front()) * av_q2d(file.streams[0].timeBase),
               3.0);
+}
+
+// The disk fills up while recording (a file size limit stands in for it): the recorder finishes
+// the recording by itself, as the end hotkey would, and exits cleanly.
+TEST(Recording, FullDiskEndsTheRecordingCleanly) {
+    ChildProcess scene = startScene(60);  // moving pictures fill the file quickly
+    Recorder recorder({}, "", {}, 400 * 1024);
+    ASSERT_TRUE(recorder.awaitReady()) << recorder.stderrText();
+    key("F8");
+    // No end hotkey: the full file ends the recording.
+    EXPECT_EQ(recorder.process().wait(std::chrono::seconds(60)), 1) << recorder.stderrText();
+    EXPECT_NE(testsupport::readFile(recorder.log()).find("Output refused data"),
+              std::string::npos);
+    EXPECT_LE(fs::file_size(recorder.video()), 400u * 1024u);
 }
 
 }  // namespace
