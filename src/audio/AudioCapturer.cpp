@@ -91,7 +91,12 @@ void AudioCapturer::Poll() {
     }
 
     bool gapBeingTimed = false;
-    if (silenceSince_ >= 0) {
+    if (silenceSince_ >= 0 && packetFrames != 0) {
+        // Data is waiting after a stretch without any: the stretch was this thread not getting
+        // to poll (a busy machine), not a silent device. The data covers that time; silence on
+        // top of it would put the sound ahead of the picture for the rest of the recording.
+        silenceSince_ = -1;
+    } else if (silenceSince_ >= 0) {
         // Unsigned difference: the millisecond clock wraps.
         const uint32_t elapsed = clock_.nowMs() - static_cast<uint32_t>(silenceSince_);
         const double chunksElapsed = static_cast<double>(elapsed) * chunkRate_;

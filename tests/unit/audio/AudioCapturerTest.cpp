@@ -238,6 +238,23 @@ TEST_F(CapturerTest, GapOfThirtyChunksBecomesAlittleOverTwentyFiveChunksOfSilenc
     }
 }
 
+// The thread did not get to poll for 30 chunk durations (a busy machine) while the device went
+// on delivering: the waiting data covers that time, so no silence goes in front of it.
+TEST_F(CapturerTest, DataWaitingAfterAStarvedThreadIsNotPrecededBySilence) {
+    AudioCapturer capturer(factory_, clock_);
+    openAndStart(capturer);
+    const uint32_t chunkMs = kFrames * 1000 / 48000;
+    capturer.Poll();  // nothing yet: timing starts
+    ASSERT_GE(capturer.silenceSince(), 0);
+    clock_.advance(30 * chunkMs);
+    factory_.device().pushCounting(30 * kFrames, 1);  // what the device delivered meanwhile
+    capturer.Poll();
+    const std::vector<uint8_t> got = drain(capturer);
+    ASSERT_EQ(got.size(), static_cast<size_t>(30 * capturer.chunkBytes()));
+    EXPECT_EQ(sampleAt(got, 0), 1);
+    EXPECT_EQ(capturer.silenceSince(), -1);
+}
+
 TEST_F(CapturerTest, GapOfTwentyChunksIsDroppedFromTheTimeline) {
     AudioCapturer capturer(factory_, clock_);
     openAndStart(capturer);
