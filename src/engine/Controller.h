@@ -78,8 +78,9 @@ public:
     AudioTally audioTally() const { return tally_; }
 
     // While the log is on, the video thread writes a "Stats" line this often (milliseconds of
-    // the system clock): frames encoded so far, the capturers' queue depths and the mixer's
-    // backlog, so a long recording shows whether anything grows. Set before start.
+    // the system clock): time since start (pauses included), frames encoded so far, the
+    // capturers' queue depths and the mixer's backlog and skew, so a long recording shows
+    // whether anything grows. Set before start.
     static constexpr uint32_t kStatsIntervalMs = 10000;
     void setStatsInterval(uint32_t ms) { statsIntervalMs_ = ms; }
 
