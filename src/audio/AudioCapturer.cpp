@@ -221,6 +221,10 @@ bool AudioCapturer::IsEmpty() {
     return queue_.lock()->empty();
 }
 
+uint32_t AudioCapturer::QueuedChunks() {
+    return static_cast<uint32_t>(queue_.lock()->size());
+}
+
 int32_t AudioCapturer::Release() {
     int32_t hr = platform::audiohr::kOk;
     if (device_) {

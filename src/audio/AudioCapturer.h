@@ -41,6 +41,8 @@ class AudioCapturer {
     // The oldest chunk, or null when the queue is empty. The caller owns it.
     AudioChunk TakeChunk();
     bool IsEmpty();
+    // Any thread: how many whole chunks wait to be taken (read under the queue's lock).
+    uint32_t QueuedChunks();
     // Stops the stream and frees everything; the result of stopping it.
     int32_t Release();
 

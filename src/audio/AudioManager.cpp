@@ -274,6 +274,14 @@ void AudioManager::moveSpeakerChunks() {
     }
 }
 
+uint32_t AudioManager::MicrophoneQueueDepth() {
+    return microphoneOn_ && microphone_ ? microphone_->QueuedChunks() : 0;
+}
+
+uint32_t AudioManager::SpeakerQueueDepth() {
+    return speakerOn_ && speaker_ ? speaker_->QueuedChunks() : 0;
+}
+
 // Low-pass filters a chunk of interleaved 16-bit samples in place, each channel through its
 // own filter so that channels do not bleed into each other.
 void AudioManager::filterChunk(uint8_t* chunk, int32_t bytes) {

@@ -56,6 +56,10 @@ class AudioManager {
     bool IsDrained();
     int PullFrame(AVFrame* frame);
     AudioMixer* mixer() { return mixer_.get(); }
+    // Any thread while a recording runs (the capturers live from Initialize to Release):
+    // chunks waiting in each capturer's queue for the mixer thread; 0 for a source not recorded.
+    uint32_t MicrophoneQueueDepth();
+    uint32_t SpeakerQueueDepth();
 
     // Written by the Store on the UI thread while no recording runs.
     void setFilterOn(bool on) { filterOn_ = on; }

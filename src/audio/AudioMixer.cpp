@@ -454,6 +454,27 @@ bool AudioMixer::IsDrained() const {
     return speaker_.fed.load() <= pulled;
 }
 
+int32_t AudioMixer::Backlog() const {
+    const uint32_t pulled = pulled_.load();
+    uint32_t fed = 0;
+    if (both_) {
+        fed = std::min(mic_.fed.load(), speaker_.fed.load());
+    } else if (mic_.format) {
+        fed = mic_.fed.load();
+    } else {
+        fed = speaker_.fed.load();
+    }
+    // Counters read one after the other may pass each other; the difference stays signed.
+    return static_cast<int32_t>(fed - pulled);
+}
+
+int32_t AudioMixer::Skew() const {
+    if (!both_) {
+        return 0;
+    }
+    return static_cast<int32_t>(mic_.fed.load() - speaker_.fed.load());
+}
+
 const AVFilterGraph* AudioMixer::graph() {
     return graph_.lock()->graph.get();
 }

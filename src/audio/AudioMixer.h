@@ -42,6 +42,11 @@ class AudioMixer {
     uint32_t micFed() const { return mic_.fed.load(); }
     uint32_t speakerFed() const { return speaker_.fed.load(); }
     uint32_t pulled() const { return pulled_.load(); }
+    // Any thread, from the counters alone: frames fed but not yet pulled (with two sources,
+    // counted from the fewer fed), and how far the microphone has been fed ahead of the
+    // speaker (0 with one source). Either growing over a long recording means sound piles up.
+    int32_t Backlog() const;
+    int32_t Skew() const;
 
     // For inspection (tests, diagnostics): the configured graph, or null. Only while no other
     // thread feeds or pulls.

@@ -17,6 +17,7 @@ extern "C" {
 #include "engine/ScreenCapturer.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/CameraService.h"
+#include "platform/Clock.h"
 #include "platform/HResult.h"
 #include "platform/WorkerThread.h"
 
@@ -179,6 +180,8 @@ int32_t Controller::begin() {
     }
 
     if (!cameraFeedsMain_) {
+        statsStartMs_ = platform::Clock::system().nowMs();
+        lastStatsMs_ = statsStartMs_;
         videoThread_ = std::make_unique<WorkerThread>(
             "video", [this] { return videoIteration(); }, kVideoSleep);
         videoThread_->start();
@@ -210,7 +213,25 @@ bool Controller::videoIteration() {
     if (screen_->capture(videoBuffer_.data(), clockTime) > 0) {
         encoder_->encodeVideoFrame(videoBuffer_.data(), clockTime);
     }
+    // Only a clock reading per pass; the queues' locks are taken once an interval has passed.
+    const uint32_t now = platform::Clock::system().nowMs();
+    if (now - lastStatsMs_ >= statsIntervalMs_) {
+        lastStatsMs_ = now;
+        logStats(now);
+    }
     return true;
+}
+
+void Controller::logStats(uint32_t now) {
+    if (!LogEnabled()) {
+        return;
+    }
+    // The audio figures stay 0 without sound: no mixer, no capturer on.
+    AudioMixer* mixer = audio_->mixer();
+    SC_LOG(kUnit, "Stats ms=%u frames=%u micQueue=%u speakerQueue=%u mixerBacklog=%d mixerSkew=%d",
+           now - statsStartMs_, static_cast<uint32_t>(encoder_->videoFrames()),
+           audio_->MicrophoneQueueDepth(), audio_->SpeakerQueueDepth(),
+           mixer ? mixer->Backlog() : 0, mixer ? mixer->Skew() : 0);
 }
 
 bool Controller::audioIteration() {

@@ -77,12 +77,20 @@ public:
     };
     AudioTally audioTally() const { return tally_; }
 
+    // While the log is on, the video thread writes a "Stats" line this often (milliseconds of
+    // the system clock): time since start (pauses included), frames encoded so far, the
+    // capturers' queue depths and the mixer's backlog and skew, so a long recording shows
+    // whether anything grows. Set before start.
+    static constexpr uint32_t kStatsIntervalMs = 10000;
+    void setStatsInterval(uint32_t ms) { statsIntervalMs_ = ms; }
+
 private:
     int32_t prepare(const std::string& outputPath, const Rect& captureRect, uint32_t frameRate,
                     int32_t videoBitRate, const std::string& cameraPath);
     int32_t begin();
     void reportWriteFailure();
     bool videoIteration();
+    void logStats(uint32_t now);
     bool audioIteration();
 
     // Written by the UI thread; read by the video and audio threads to know when to end.
@@ -112,4 +120,8 @@ private:
     // Written by the audio thread; read by the UI thread once it has been joined.
     uint32_t encodedAudioFrames_ = 0;
     AudioTally tally_;  // UI thread
+    // Set by the UI thread before the video thread starts; then the video thread's alone.
+    uint32_t statsIntervalMs_ = kStatsIntervalMs;
+    uint32_t statsStartMs_ = 0;
+    uint32_t lastStatsMs_ = 0;
 };

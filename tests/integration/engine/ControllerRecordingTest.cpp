@@ -9,6 +9,8 @@ extern "C" {
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,7 +20,9 @@ extern "C" {
 #include "ChildProcess.h"
 #include "MediaProbe.h"
 #include "TestServers.h"
+#include "app/Log.h"
 #include "audio/AudioManager.h"
+#include "audio/AudioMixer.h"
 #include "engine/CameraCapture.h"
 #include "engine/Controller.h"
 #include "engine/Encoder.h"
@@ -221,6 +225,78 @@ TEST_F(ControllerRecordingTest, PausedTimeLeavesNoGapAndStoppingWhilePausedFinis
     }
     std::string errors;
     EXPECT_TRUE(testsupport::ffmpegDecodesCleanly(path, &errors)) << errors;
+}
+
+// One periodic figure line of the video thread, as read back from the log.
+struct StatsLine {
+    unsigned ms = 0;
+    unsigned frames = 0;
+    unsigned micQueue = 0;
+    unsigned speakerQueue = 0;
+    int mixerBacklog = 0;
+    int mixerSkew = 0;
+};
+
+std::vector<StatsLine> statsLines(const std::string& log) {
+    std::vector<StatsLine> lines;
+    size_t at = 0;
+    while ((at = log.find("] Stats ", at)) != std::string::npos) {
+        StatsLine l;
+        if (std::sscanf(log.c_str() + at,
+                        "] Stats ms=%u frames=%u micQueue=%u speakerQueue=%u mixerBacklog=%d "
+                        "mixerSkew=%d",
+                        &l.ms, &l.frames, &l.micQueue, &l.speakerQueue, &l.mixerBacklog,
+                        &l.mixerSkew) == 6) {
+            lines.push_back(l);
+        }
+        ++at;
+    }
+    return lines;
+}
+
+TEST_F(ControllerRecordingTest, StatsLinesFollowTheRecordingWhileTheLogIsOn) {
+    const std::string logPath = dir_.file("trace.log");
+    EnableLog(logPath);
+    auto c = makeController();
+    c->setStatsInterval(300);
+    const std::string path = dir_.file("stats.mp4");
+    ASSERT_EQ(c->init(path, kArea, 30, 1500000, ""), S_OK);
+    auto tone = playTone();
+    ASSERT_EQ(c->start(), S_OK);
+    const bool enough = testsupport::waitForFile(
+        logPath, [](const std::string& log) { return statsLines(log).size() >= 6; }, seconds(30));
+    c->stop();
+    DisableLog();
+    ASSERT_TRUE(enough) << testsupport::readFile(logPath);
+
+    const std::vector<StatsLine> lines = statsLines(testsupport::readFile(logPath));
+    ASSERT_GE(lines.size(), 6u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(i);
+        const StatsLine& l = lines[i];
+        // One line per interval, late by at most a few loop passes.
+        EXPECT_GE(l.ms, 300 * (i + 1));
+        EXPECT_LT(l.ms, 300 * (i + 1) + 300);
+        // The video loop sleeps 10 ms a pass: never more than one frame per 10 ms.
+        EXPECT_LE(l.frames, l.ms / 10 + 1);
+        if (i > 0) {
+            EXPECT_GE(l.frames, lines[i - 1].frames);
+        }
+        // A healthy pipeline keeps only a few chunks (about 21 ms each) anywhere.
+        EXPECT_LT(l.micQueue, 25u);
+        EXPECT_LT(l.speakerQueue, 25u);
+        EXPECT_GE(l.mixerBacklog, -2);
+        EXPECT_LT(l.mixerBacklog, 25);
+        EXPECT_LT(std::abs(l.mixerSkew), 25);
+    }
+    EXPECT_GT(lines.back().frames, lines.front().frames);
+    EXPECT_GT(lines.back().frames, 0u);
+    // What the lines counted is in the file.
+    const auto file = testsupport::probeMedia(path);
+    ASSERT_EQ(file.openError, 0);
+    const auto* video = streamOf(file, AVMEDIA_TYPE_VIDEO);
+    ASSERT_NE(video, nullptr);
+    EXPECT_GE(video->packetPts.size(), lines.back().frames);
 }
 
 }  // namespace

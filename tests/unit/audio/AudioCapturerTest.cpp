@@ -157,6 +157,23 @@ TEST_F(CapturerTest, ChunkSizeFollowsFormatAndOnePacketCanFillSeveralChunks) {
     EXPECT_TRUE(capturer.IsEmpty());
 }
 
+TEST_F(CapturerTest, QueuedChunksCountsWholeChunksUntilTakenOrReleased) {
+    AudioCapturer capturer(factory_, clock_);
+    EXPECT_EQ(capturer.QueuedChunks(), 0u);
+    openAndStart(capturer);
+    // A part chunk is still being filled and does not count.
+    factory_.device().pushCounting(kFrames * 7 / 2, 1);
+    capturer.Poll();
+    EXPECT_EQ(capturer.QueuedChunks(), 3u);
+    ASSERT_TRUE(capturer.TakeChunk());
+    EXPECT_EQ(capturer.QueuedChunks(), 2u);
+    factory_.device().pushCounting(kFrames / 2, 1);
+    capturer.Poll();
+    EXPECT_EQ(capturer.QueuedChunks(), 3u);
+    EXPECT_EQ(capturer.Release(), 0);
+    EXPECT_EQ(capturer.QueuedChunks(), 0u);
+}
+
 TEST_F(CapturerTest, SilentPacketYieldsZerosOfItsFullLength) {
     AudioCapturer capturer(factory_, clock_);
     openAndStart(capturer);

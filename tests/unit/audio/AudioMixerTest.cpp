@@ -236,16 +236,20 @@ TEST_F(MixerTest, CountersAndDrainFollowFedAndPulledFrames) {
             ASSERT_EQ(mixer.FeedMicrophone(m.get(), 2048), 0);
         }
         EXPECT_EQ(mixer.micFed(), 3u);
+        EXPECT_EQ(mixer.Backlog(), 3);
+        EXPECT_EQ(mixer.Skew(), 0);
         EXPECT_FALSE(mixer.IsDrained());
         FramePtr frame(av_frame_alloc());
         ASSERT_GE(mixer.PullFrame(frame.get()), 0);
         av_frame_unref(frame.get());
         EXPECT_EQ(mixer.pulled(), 1u);
+        EXPECT_EQ(mixer.Backlog(), 2);
         EXPECT_FALSE(mixer.IsDrained());
         int frames = 0;
         pullAll(mixer, ctx_.get(), &frames);
         EXPECT_EQ(frames, 2);
         EXPECT_EQ(mixer.pulled(), 3u);
+        EXPECT_EQ(mixer.Backlog(), 0);
         EXPECT_TRUE(mixer.IsDrained());
         // Nothing left: the sink says so, and nothing is counted.
         EXPECT_EQ(mixer.PullFrame(frame.get()), AVERROR(EAGAIN));
@@ -263,11 +267,23 @@ TEST_F(MixerTest, CountersAndDrainFollowFedAndPulledFrames) {
         ASSERT_EQ(mixer.FeedSpeaker(s.get(), 4096), 0);
         EXPECT_EQ(mixer.micFed(), 3u);
         EXPECT_EQ(mixer.speakerFed(), 1u);
+        // The backlog counts from the fewer fed; the microphone's lead shows as skew.
+        EXPECT_EQ(mixer.Backlog(), 1);
+        EXPECT_EQ(mixer.Skew(), 2);
         EXPECT_FALSE(mixer.IsDrained());
         int frames = 0;
         pullAll(mixer, ctx_.get(), &frames);
         EXPECT_EQ(frames, 1);  // amix waits for the speaker
+        EXPECT_EQ(mixer.Backlog(), 0);
+        EXPECT_EQ(mixer.Skew(), 2);
         EXPECT_TRUE(mixer.IsDrained());
+        // The speaker ahead gives a negative skew.
+        for (int i = 1; i < 6; ++i) {
+            auto more = planarSine(speaker_, 1024, 440, 0.3, i * 1024L);
+            ASSERT_EQ(mixer.FeedSpeaker(more.get(), 4096), 0);
+        }
+        EXPECT_EQ(mixer.Skew(), -3);
+        EXPECT_EQ(mixer.Backlog(), 2);
     }
 }
 
