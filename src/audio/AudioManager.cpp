@@ -175,6 +175,7 @@ int32_t AudioManager::Start() {
         return kFail;  // not initialised, or already running
     }
     state_ = kAudioRunning;
+    captureEnded_ = false;
     int32_t hr = 0;
     if (microphoneOn_) {
         hr = microphone_->Start(framesPerChunk_);
@@ -213,11 +214,13 @@ int32_t AudioManager::Start() {
     return hr;
 }
 
-// Mixer thread: one pass; false once stopping and there is nothing left to move.
+// Mixer thread: one pass; false once the capture threads have ended and there is nothing left
+// to move.
 bool AudioManager::mixIteration() {
     const bool mic = microphoneOn_;
     const bool spk = speakerOn_;
-    const bool stopping = state_ == kAudioStopping;
+    // Read before the queues: whatever the capture threads queued is in them by now.
+    const bool stopping = captureEnded_.load();
     const bool micEmpty = !mic || microphone_->IsEmpty();
     const bool spkEmpty = !spk || speaker_->IsEmpty();
     if (mic && spk) {
@@ -380,7 +383,9 @@ int32_t AudioManager::Stop() {
         speakerThread_->join();
         speakerThread_.reset();
     }
+    captureEnded_ = true;
     if (mixerThread_) {
+        mixerThread_->wake();
         mixerThread_->join();
         mixerThread_.reset();
     }

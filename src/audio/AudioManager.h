@@ -91,6 +91,10 @@ class AudioManager {
     uint32_t framesPerChunk_ = 1024;
     // Written by the UI thread; read by the capture and mixer threads in their loops.
     std::atomic<int32_t> state_{0};
+    // Set by the UI thread in Stop once the capture threads have been joined; read by the mixer
+    // thread, which may end only then: a capture thread still in its last poll when the stop
+    // came queues chunks after the stop, and those must be mixed too.
+    std::atomic<bool> captureEnded_{false};
     // Written by the UI thread while no worker runs; read by the workers and the encoder's
     // audio thread.
     std::atomic<bool> microphoneOn_{false};

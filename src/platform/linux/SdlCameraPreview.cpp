@@ -22,22 +22,16 @@ struct TextureDeleter {
     void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
 };
 
-// Holds one count of SDL's video subsystem.
-class VideoSubsystem {
-  public:
-    VideoSubsystem() : ok_(SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {}
-    ~VideoSubsystem() {
-        if (ok_) {
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        }
+// Brings SDL's video subsystem up once and keeps it up for the rest of the process (UI thread).
+// Quitting it while another thread pushes events (the loop's timer thread, a camera's frames
+// posted to the loop) would free the lock such a push takes, under the pushing thread.
+bool videoReady() {
+    static bool ready = false;  // UI thread only
+    if (!ready) {
+        ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     }
-    VideoSubsystem(const VideoSubsystem&) = delete;
-    VideoSubsystem& operator=(const VideoSubsystem&) = delete;
-    bool ok() const { return ok_; }
-
-  private:
-    const bool ok_;
-};
+    return ready;
+}
 
 class SdlCameraPreview final : public CameraPreview {
   public:
@@ -53,7 +47,7 @@ class SdlCameraPreview final : public CameraPreview {
     }
 
     bool open(const std::wstring& title, CameraSize size) {
-        if (!video_.ok()) {
+        if (!videoReady()) {
             SC_LOG(kUnit, "No video: %s", SDL_GetError());
             return false;
         }
@@ -138,7 +132,6 @@ class SdlCameraPreview final : public CameraPreview {
         }
     }
 
-    VideoSubsystem video_;  // first in, last out
     const CameraPreviewEvents events_;
     std::unique_ptr<SDL_Window, WindowDeleter> window_;
     std::unique_ptr<SDL_Renderer, RendererDeleter> renderer_;

@@ -48,13 +48,10 @@ class ManagerTest : public ::testing::Test {
     FakeDevice& mic() { return factory_.device(DataFlow::Capture); }
     FakeDevice& speaker() { return factory_.device(DataFlow::Render); }
 
-    // Pushes a packet and waits until the capture thread has certainly read it: two more
-    // queries of the packet size mean one whole poll began after the push.
+    // Pushes a packet and waits until the capture thread has queued its chunks.
     static void deliver(FakeDevice& d, uint32_t frames, int16_t first) {
-        const uint64_t before = d.queries();
         d.pushCounting(frames, first);
-        ASSERT_TRUE(d.awaitQueries(before + 2, seconds(20)));
-        ASSERT_EQ(d.pendingPackets(), 0u);
+        ASSERT_TRUE(d.awaitConsumed(seconds(20)));
     }
 
     std::vector<audiotest::FramePtr> pullAll(AudioManager& m) {
@@ -173,6 +170,25 @@ TEST_F(ManagerTest, OneSourceIsRecordedChunkByChunkAndDrainedOnStop) {
     EXPECT_EQ(mic().get(&FakeDevice::endpointsAlive), 0);
 }
 
+TEST_F(ManagerTest, ChunksACaptureThreadQueuesAfterTheStopAreStillMixed) {
+    AudioManager m(factory_, clock_);
+    ASSERT_EQ(m.OpenDevice(kMic), 0);
+    ASSERT_EQ(m.Initialize(ctx_.get()), 0);
+    // The capture thread takes the packet only once the stop has begun, so its chunk is queued
+    // while the mixer thread already knows of the stop.
+    bool heldUntilStop = false;
+    mic().onGetBuffer = [&] {
+        heldUntilStop = eventually([&] { return m.state() == kAudioStopping; });
+    };
+    ASSERT_EQ(m.Start(), 0);
+    mic().pushCounting(1024, 7);
+    ASSERT_TRUE(mic().awaitQueries(mic().queries() + 1, seconds(20)));
+    EXPECT_EQ(m.Stop(), 0);
+    EXPECT_TRUE(heldUntilStop);
+    EXPECT_EQ(m.mixer()->micFed(), 1u);
+    EXPECT_EQ(pullAll(m).size(), 1u);
+}
+
 TEST_F(ManagerTest, TwoSourcesAreMixedAndTheSilencePlayerRunsWithTheSpeaker) {
     AudioManager m(factory_, clock_);
     ASSERT_EQ(m.OpenDevice(kMic), 0);
@@ -259,9 +275,8 @@ TEST_F(ManagerTest, FilteredMicrophoneKeepsItsChannelsApart) {
     fakeaudio::Packet p;
     p.frames = 2048;
     p.data = bytes;
-    const uint64_t before = mic().queries();
     mic().pushPacket(p);
-    ASSERT_TRUE(mic().awaitQueries(before + 2, seconds(20)));
+    ASSERT_TRUE(mic().awaitConsumed(seconds(20)));
     ASSERT_TRUE(eventually([&] { return m.mixer()->micFed() == 2; }));
     m.Stop();
     const auto frames = pullAll(m);

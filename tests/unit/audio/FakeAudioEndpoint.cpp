@@ -60,6 +60,9 @@ class FakeEndpoint final : public platform::AudioEndpoint {
         return kOk;
     }
     int32_t getBuffer(const uint8_t** data, uint32_t* frames, uint32_t* flags) override {
+        if (d_->onGetBuffer) {
+            d_->onGetBuffer();
+        }
         std::lock_guard<std::mutex> lock(d_->mutex);
         if (d_->getBufferResult < 0) {
             return d_->getBufferResult;
@@ -230,6 +233,19 @@ uint64_t FakeDevice::queries() {
 
 bool FakeDevice::awaitQueries(uint64_t atLeast, std::chrono::milliseconds timeout) {
     return await([&] { return packetSizeQueries >= atLeast; }, timeout);
+}
+
+bool FakeDevice::awaitConsumed(std::chrono::milliseconds timeout) {
+    uint64_t afterTaking = 0;
+    if (!await(
+            [&] {
+                afterTaking = packetSizeQueries;
+                return packets.empty();
+            },
+            timeout)) {
+        return false;
+    }
+    return awaitQueries(afterTaking + 1, timeout);
 }
 
 void FakeDevice::fireBufferEvent() {

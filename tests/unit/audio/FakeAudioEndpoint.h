@@ -71,6 +71,9 @@ struct FakeDevice {
     std::vector<uint32_t> renderedFrames;  // one entry per releaseRenderBuffer
     std::vector<uint32_t> renderedFlags;
     std::function<void()> signal;
+    // Called on the capture thread as getBuffer hands out a packet, outside the mutex; lets a
+    // test hold that thread mid-poll. Set before the capture thread starts.
+    std::function<void()> onGetBuffer;
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -84,6 +87,9 @@ struct FakeDevice {
     // How often the capture side has asked for the next packet size, and a wait for a count.
     uint64_t queries();
     bool awaitQueries(uint64_t atLeast, std::chrono::milliseconds timeout);
+    // Waits until every pushed packet has been taken and its chunks are queued: the poll that
+    // took the last one asks for the next packet size only after queuing them.
+    bool awaitConsumed(std::chrono::milliseconds timeout);
     // Calls the event the render stream was given, as the device does when it wants data.
     void fireBufferEvent();
     size_t renderCalls();
