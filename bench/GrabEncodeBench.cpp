@@ -2,7 +2,11 @@
 // drawn in, then encode into the file) without its pause between frames, for a fixed time on
 // the current display. bench/grab-encode runs it next to ffmpeg's x11grab on the same screen.
 //
-//   grab_encode_bench [--seconds S] [--output FILE] [--area L,T,R,B]
+//   grab_encode_bench [--seconds S] [--output FILE] [--area L,T,R,B] [--own-buffer]
+//
+// The frame buffer is the capturer's own where the display can write into it (as the video
+// thread does); --own-buffer grabs into a buffer of the program's instead, which costs a copy
+// of each frame.
 //
 // Prints "key value" lines: frames grabbed and encoded, wall seconds of the loop, CPU seconds of
 // the whole process during the loop (every thread, the codec's included) and of the grabbing
@@ -39,6 +43,7 @@ struct Options {
     std::string output = "grab-encode.mp4";
     bool areaGiven = false;
     Rect area;
+    bool ownBuffer = false;
 };
 
 bool parse(int argc, char** argv, Options& o) {
@@ -55,6 +60,8 @@ bool parse(int argc, char** argv, Options& o) {
                 return false;
             }
             o.areaGiven = true;
+        } else if (a == "--own-buffer") {
+            o.ownBuffer = true;
         } else {
             std::fprintf(stderr, "grab_encode_bench: unknown argument %s\n", a.c_str());
             return false;
@@ -93,7 +100,8 @@ int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: grab_encode_bench [--seconds S] [--output FILE] [--area L,T,R,B]\n");
+                     "usage: grab_encode_bench [--seconds S] [--output FILE] [--area L,T,R,B] "
+                     "[--own-buffer]\n");
         return 2;
     }
 
@@ -127,7 +135,13 @@ int main(int argc, char** argv) {
     ScreenCapturer capturer(cursor, clock);
     capturer.useScreen(std::move(screen));
     capturer.init(area);
-    std::vector<uint8_t> frame(static_cast<size_t>(area.width()) * area.height() * 4);
+    std::vector<uint8_t> own;
+    uint8_t* frame = options.ownBuffer ? nullptr : capturer.frameBuffer();
+    const bool direct = frame != nullptr;
+    if (!direct) {
+        own.resize(static_cast<size_t>(area.width()) * area.height() * 4);
+        frame = own.data();
+    }
 
     int64_t grabbed = 0;
     int64_t failedGrabs = 0;
@@ -145,14 +159,14 @@ int main(int argc, char** argv) {
     while (wall < wallEnd) {
         uint32_t clockTime = 0;
         const double t0 = threadCpu();
-        const int32_t bytes = capturer.capture(frame.data(), clockTime);
+        const int32_t bytes = capturer.capture(frame, clockTime);
         const double t1 = threadCpu();
         const double w1 = wallNow();
         grabCpu += t1 - t0;
         grabWall += w1 - wall;
         if (bytes > 0) {
             ++grabbed;
-            if (encoder.encodeVideoFrame(frame.data(), clockTime) < 0) {
+            if (encoder.encodeVideoFrame(frame, clockTime) < 0) {
                 ++encodeErrors;
             }
             encodeCpu += threadCpu() - t1;
@@ -171,6 +185,7 @@ int main(int argc, char** argv) {
     const double totalCpu = processCpu();
 
     std::printf("area %dx%d\n", area.width(), area.height());
+    std::printf("frame_buffer %s\n", direct ? "capturer" : "own");
     std::printf("frames_grabbed %lld\n", static_cast<long long>(grabbed));
     std::printf("frames_encoded %lld\n", static_cast<long long>(encoded));
     std::printf("failed_grabs %lld\n", static_cast<long long>(failedGrabs));
