@@ -1,4 +1,5 @@
-// Time of one 1920x1080 grab with the cursor drawn in, against two peers in the same run on the
+// Time of one 1920x1080 grab with the cursor drawn in (into a buffer of ours, and into the
+// capturer's own that the server writes straight into), against two peers in the same run on the
 // same private X server: the plain-protocol grab (the server copies the image through the
 // socket) and a bare copy of one frame's bytes (the floor for any grab into a caller's buffer).
 #include <benchmark/benchmark.h>
@@ -18,7 +19,8 @@ constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 constexpr size_t kFrameBytes = static_cast<size_t>(kWidth) * kHeight * 4;
 
-void captureFullHd(benchmark::State& state, bool sharedMemory, bool cursorOn) {
+void captureFullHd(benchmark::State& state, bool sharedMemory, bool cursorOn,
+                   bool intoFrameBuffer = false) {
     CursorState cursor;
     if (cursorOn) {
         CursorOverlay::compose(cursor, 106, 130, 118);
@@ -30,20 +32,29 @@ void captureFullHd(benchmark::State& state, bool sharedMemory, bool cursorOn) {
     ScreenCapturer capturer(cursor, clock);
     capturer.useScreen(platform::Screen::open(sharedMemory));
     capturer.init(Rect{0, 0, kWidth, kHeight});
-    std::vector<uint8_t> buffer(kFrameBytes);
+    std::vector<uint8_t> own(kFrameBytes);
+    uint8_t* buffer = intoFrameBuffer ? capturer.frameBuffer() : own.data();
+    if (buffer == nullptr) {
+        state.SkipWithError("no frame buffer the server writes into");
+        return;
+    }
     uint32_t clockTime = 0;
     for (auto _ : state) {
-        if (capturer.capture(buffer.data(), clockTime) <= 0) {
+        if (capturer.capture(buffer, clockTime) <= 0) {
             state.SkipWithError("grab failed");
             break;
         }
-        benchmark::DoNotOptimize(buffer.data());
+        benchmark::DoNotOptimize(buffer);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kFrameBytes);
 }
 
 void BM_GrabSharedMemoryWithCursor(benchmark::State& state) {
     captureFullHd(state, true, true);
+}
+// What the video thread does: the server writes straight into the capturer's buffer.
+void BM_GrabIntoCapturersFrameBufferWithCursor(benchmark::State& state) {
+    captureFullHd(state, true, true, true);
 }
 void BM_GrabSharedMemoryNoCursor(benchmark::State& state) {
     captureFullHd(state, true, false);
@@ -64,6 +75,7 @@ void BM_PeerCopyOneFrame(benchmark::State& state) {
 }
 
 BENCHMARK(BM_GrabSharedMemoryWithCursor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GrabIntoCapturersFrameBufferWithCursor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrabSharedMemoryNoCursor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PeerGrabPlainProtocolWithCursor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PeerCopyOneFrame)->Unit(benchmark::kMillisecond);

@@ -18,7 +18,7 @@ struct AVStream;
 // callback), encodeAudioFrame() only by the audio thread; the two may run at the same time,
 // so every write into the container goes through writeLock().
 class Encoder {
-  public:
+public:
     // Video timestamps are read from `clock` (the process-wide recording clock by default).
     explicit Encoder(const RecordingClock& clock = RecordingClock::instance());
     ~Encoder();  // close()
@@ -72,10 +72,12 @@ class Encoder {
     // thread; reset by open.
     bool writeFailed() const { return writeFailed_.load(); }
 
-  private:
+private:
     int32_t addVideoStream(uint32_t frameRate, uint32_t width, uint32_t height,
                            int32_t videoBitRate);
     int32_t addAudioStream(uint32_t sampleRate, uint32_t audioBitRate);
+    // Points the scaler's source at the caller's frame. 0 or AVERROR(ENOMEM).
+    int32_t pointSourceAt(const uint8_t* frame);
     // Takes every packet the video codec has ready and writes it.
     int32_t writeVideoPackets();
     // Takes every packet the audio codec has ready, stamps it from the sample count, writes it.
@@ -91,9 +93,9 @@ class Encoder {
     std::mutex writeLock_;
 
     FFmpegPtr<SwsContext> scaler_;
-    // Plane 0 is pointed at the caller's frame for each conversion (video thread only).
-    const uint8_t* srcPlanes_[4] = {nullptr, nullptr, nullptr, nullptr};
-    int srcLineSizes_[4] = {0, 0, 0, 0};
+    // The scaler's source: plane 0 is the caller's frame, wrapped without a copy (video
+    // thread only).
+    FFmpegPtr<AVFrame> srcFrame_;
     // A BGRA picture of the frame size, allocated with the scaler.
     FFmpegPtr<uint8_t> srcImage_;
     FFmpegPtr<AVFrame> videoFrame_;  // YUV420P picture the scaler writes into (video thread)

@@ -49,6 +49,13 @@ int32_t ScreenCapturer::capture(uint8_t* buffer, uint32_t& clockTime) {
     return imageSize_;
 }
 
+uint8_t* ScreenCapturer::frameBuffer() {
+    if (imageSize_ == 0) {
+        return nullptr;
+    }
+    return screen_->directBuffer(area_.width(), area_.height());
+}
+
 void ScreenCapturer::release() {
     target_.reset();
     screen_.reset();

@@ -14,7 +14,7 @@
 // init and release run on the UI thread, capture on the video thread only (init happens before
 // that thread starts and release after it ended, so the members need no lock).
 class ScreenCapturer {
-  public:
+public:
     explicit ScreenCapturer(CursorState& cursor = CursorState::instance(),
                             RecordingClock& clock = RecordingClock::instance());
     ~ScreenCapturer();
@@ -33,6 +33,11 @@ class ScreenCapturer {
     // clockTime receives the recording clock read after the pixels. Returns width x height x 4,
     // or 0 with the buffer untouched when the grab failed (or init did not succeed).
     int32_t capture(uint8_t* buffer, uint32_t& clockTime);
+
+    // A buffer for capture() of the area's size that the display writes grabs into directly,
+    // sparing a copy of every frame; null where the display cannot (the caller then brings
+    // its own). Valid from init() until the next init() or release().
+    uint8_t* frameBuffer();
 
     // Lets go of the desktop connection and the grab's resources.
     void release();
@@ -54,7 +59,7 @@ class ScreenCapturer {
     static platform::NativeWindow windowUnderCursor(platform::Screen& screen, Rect& rect,
                                                     platform::NativeWindow skip = 0);
 
-  private:
+private:
     CursorState& cursor_;
     RecordingClock& clock_;
 

@@ -33,7 +33,7 @@ struct WindowHit {
 // The desktop of this session: its size, the pointer, the windows on it, and grabs of its
 // pixels. One object serves one thread at a time; threads that grab at once open one each.
 class Screen {
-  public:
+public:
     virtual ~Screen() = default;
 
     // Connects to the session's desktop; null when there is none. useSharedMemory false
@@ -56,6 +56,17 @@ class Screen {
     // lies off the desktop comes out black. False, with the buffer untouched, when nothing
     // could be read (an empty area, a lost display, a pixel format other than 32-bit BGRX).
     virtual bool grab(const Rect& area, uint8_t* buffer) = 0;
+
+    // Room for width x height x 4 bytes that the display itself writes grabs into, so that a
+    // grab into it copies nothing on our side (a full-screen frame is megabytes); null where
+    // the display cannot write into our memory. It belongs to this object and lasts until a
+    // prepare() or grab() for a larger size, or the object's end. A grab of a larger area
+    // into it fails.
+    virtual uint8_t* directBuffer(int32_t width, int32_t height) {
+        (void)width;
+        (void)height;
+        return nullptr;
+    }
 
     // The deepest visible window under the point, looking through `skip` (and the top-level
     // window that holds it) as if it were not there. The bare desktop counts as a window.

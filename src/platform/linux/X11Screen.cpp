@@ -39,7 +39,7 @@ struct ConnectionDeleter {
 // One System V shared memory segment, attached here and on the X server. The id is marked for
 // removal as soon as both sides hold it, so it cannot outlive the process.
 class ShmSegment {
-  public:
+public:
     ShmSegment() = default;
     ShmSegment(const ShmSegment&) = delete;
     ShmSegment& operator=(const ShmSegment&) = delete;
@@ -84,10 +84,10 @@ class ShmSegment {
     }
 
     xcb_shm_seg_t id() const { return seg_; }
-    const uint8_t* data() const { return address_; }
+    uint8_t* data() const { return address_; }
     size_t size() const { return size_; }
 
-  private:
+private:
     xcb_connection_t* connection_ = nullptr;
     xcb_shm_seg_t seg_ = 0;
     uint8_t* address_ = nullptr;
@@ -95,7 +95,7 @@ class ShmSegment {
 };
 
 class X11Screen final : public Screen {
-  public:
+public:
     static std::unique_ptr<X11Screen> connect(bool useSharedMemory) {
         int screenNumber = 0;
         std::unique_ptr<xcb_connection_t, ConnectionDeleter> connection(
@@ -157,6 +157,12 @@ class X11Screen final : public Screen {
         const int32_t width = area.width();
         const int32_t height = area.height();
         if (width <= 0 || height <= 0 || buffer == nullptr || !formatSupported_) {
+            return false;
+        }
+        // Into the segment itself: it must hold the area already, for making room would unmap
+        // the very buffer being written.
+        if (buffer == segment_.data() &&
+            segment_.size() < static_cast<size_t>(width) * static_cast<size_t>(height) * 4u) {
             return false;
         }
         // X refuses (BadMatch) a read that leaves the root window, so read only the part on
@@ -249,9 +255,16 @@ class X11Screen final : public Screen {
         return true;
     }
 
+    uint8_t* directBuffer(int32_t width, int32_t height) override {
+        if (!formatSupported_ || !prepare(width, height) || !shmAvailable_) {
+            return nullptr;
+        }
+        return segment_.data();
+    }
+
     bool usesSharedMemory() const override { return shmAvailable_; }
 
-  private:
+private:
     X11Screen(std::unique_ptr<xcb_connection_t, ConnectionDeleter> connection,
               const xcb_screen_t& screen, bool useSharedMemory)
         : connection_(std::move(connection)),
@@ -363,26 +376,31 @@ class X11Screen final : public Screen {
     void failed() { refreshRootSize(); }
 
     // Copies the visible part (rows of its own width) to its place in the area and blackens
-    // the rest.
+    // the rest. source may be buffer itself (a grab into the segment): rows then move in
+    // place, from the last to the first, because a row's place in the area never lies before
+    // its place among the packed visible rows, so nothing is overwritten before it has moved.
     static void place(const Rect& area, const Rect& visible, const uint8_t* source,
                       uint8_t* buffer) {
         const size_t rowBytes = static_cast<size_t>(area.width()) * 4u;
         const size_t visibleBytes = static_cast<size_t>(visible.width()) * 4u;
         if (visible == area) {
-            std::memcpy(buffer, source, rowBytes * static_cast<size_t>(area.height()));
+            if (source != buffer) {
+                std::memcpy(buffer, source, rowBytes * static_cast<size_t>(area.height()));
+            }
             return;
         }
         const size_t leftBytes = static_cast<size_t>(visible.left - area.left) * 4u;
         const size_t rightBytes = rowBytes - leftBytes - visibleBytes;
-        for (int32_t y = area.top; y < area.bottom; ++y) {
+        for (int32_t y = area.bottom - 1; y >= area.top; --y) {
             uint8_t* row = buffer + static_cast<size_t>(y - area.top) * rowBytes;
             if (y < visible.top || y >= visible.bottom) {
                 std::memset(row, 0, rowBytes);
                 continue;
             }
+            std::memmove(row + leftBytes,
+                         source + static_cast<size_t>(y - visible.top) * visibleBytes,
+                         visibleBytes);
             std::memset(row, 0, leftBytes);
-            std::memcpy(row + leftBytes,
-                        source + static_cast<size_t>(y - visible.top) * visibleBytes, visibleBytes);
             std::memset(row + leftBytes + visibleBytes, 0, rightBytes);
         }
     }

@@ -33,7 +33,7 @@ double seconds(int64_t ticks, AVRational tb) {
 }
 
 class EncoderFile : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { av_log_set_level(AV_LOG_ERROR); }
 
     // Uneven gaps, as a capture loop without pacing produces them.
@@ -248,6 +248,40 @@ TEST_F(EncoderFile, FullHdFramesDecodeAndMatchTheirSource) {
                 totalMs / frames);
     RecordProperty("worst_psnr_db_1080p", std::to_string(worst));
     RecordProperty("encode_ms_per_1080p_frame", std::to_string(totalMs / frames));
+}
+
+TEST_F(EncoderFile, OneBufferRefilledForEveryFrameGivesEachFrameItsOwnPicture) {
+    // The video thread hands in the same buffer every time, with a new grab in it.
+    const std::string path = dir_.file("refilled.mp4");
+    const int w = 640;
+    const int h = 360;
+    Encoder encoder(clock_);
+    ASSERT_GE(encoder.open(path, false, 30, w, h, 800000, 48000, 192000), 0);
+    const int frames = 12;
+    std::vector<std::vector<uint8_t>> pictures;
+    for (int i = 0; i < frames; ++i) {
+        pictures.push_back(testsupport::makeBgraPicture(w, h, i * 15));  // the square moves far
+    }
+    std::vector<uint8_t> buffer(pictures[0].size());
+    for (int i = 0; i < frames; ++i) {
+        buffer = pictures[i];
+        ASSERT_EQ(encoder.encodeVideoFrame(buffer.data(), static_cast<uint32_t>(i * 40)), 0);
+    }
+    encoder.close();
+
+    size_t decoded = 0;
+    testsupport::probeMedia(path, [&](size_t index, const uint8_t* bgra) {
+        ++decoded;
+        const double own = testsupport::psnrBgra(pictures.at(index).data(), bgra, w * h);
+        EXPECT_GT(own, 30.0) << "frame " << index;
+        for (size_t other : {index - 1, index + 1}) {
+            if (other < pictures.size()) {
+                EXPECT_LT(testsupport::psnrBgra(pictures[other].data(), bgra, w * h), own - 3.0)
+                    << "frame " << index << " looks like picture " << other;
+            }
+        }
+    });
+    EXPECT_EQ(decoded, static_cast<size_t>(frames));
 }
 
 TEST_F(EncoderFile, VideoAndAudioThreadsWriteOneFileTogether) {

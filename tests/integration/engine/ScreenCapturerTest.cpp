@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -20,7 +21,7 @@ using testdesktop::patternAt;
 using testdesktop::TestDesktop;
 
 class PatternedDesktop : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         desktop_ = new TestDesktop();
         desktop_->paintPattern();
@@ -37,14 +38,16 @@ int channel(uint32_t v, int shift) {
     return static_cast<int>((v >> shift) & 0xFF);
 }
 
-uint32_t bgrAt(const std::vector<uint8_t>& buffer, int width, int x, int y) {
+uint32_t bgrAt(const uint8_t* buffer, int width, int x, int y) {
     const uint8_t* p = &buffer[(static_cast<size_t>(y) * width + x) * 4];
     return static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
 }
+uint32_t bgrAt(const std::vector<uint8_t>& buffer, int width, int x, int y) {
+    return bgrAt(buffer.data(), width, x, y);
+}
 
 // Pixels of the area that lie on the desktop must be the pattern, the rest all-zero bytes.
-int countWrongPixels(const std::vector<uint8_t>& buffer, const Rect& area, int screenW,
-                     int screenH) {
+int countWrongPixels(const uint8_t* buffer, const Rect& area, int screenW, int screenH) {
     int wrong = 0;
     for (int y = area.top; y < area.bottom; ++y) {
         for (int x = area.left; x < area.right; ++x) {
@@ -61,10 +64,14 @@ int countWrongPixels(const std::vector<uint8_t>& buffer, const Rect& area, int s
     }
     return wrong;
 }
+int countWrongPixels(const std::vector<uint8_t>& buffer, const Rect& area, int screenW,
+                     int screenH) {
+    return countWrongPixels(buffer.data(), area, screenW, screenH);
+}
 
 // Shared memory and the plain protocol must give the same pictures.
 class GrabTest : public PatternedDesktop, public ::testing::WithParamInterface<bool> {
-  protected:
+protected:
     // A capturer over a connection of the kind under test, with no cursor composed.
     void init(ScreenCapturer& capturer, const Rect& area) {
         auto screen = platform::Screen::open(GetParam());
@@ -129,6 +136,59 @@ TEST_P(GrabTest, AnAreaPastTheEdgeComesBackFullSizeAndBlackOffScreen) {
     }
 }
 
+TEST_P(GrabTest, TheCapturersFrameBufferTakesGrabsWhereTheDisplayCanWriteIt) {
+    const int w = desktop_->width(), h = desktop_->height();
+    ScreenCapturer capturer(cursor_, clock_);
+    init(capturer, Rect{0, 0, 64, 64});
+    if (!GetParam()) {
+        EXPECT_EQ(capturer.frameBuffer(), nullptr);  // the caller brings its own
+        return;
+    }
+    // Whole areas and areas past the edge, whose visible rows are moved into place inside
+    // the buffer the server wrote them into; the larger ones make the capturer find room.
+    const Rect areas[] = {
+        {123, 45, 123 + 640, 45 + 360},
+        {w - 120, h - 80, w - 120 + 256, h - 80 + 160},
+        {-50, -30, 150, 70},
+        {-7, 100, 300, 200},  // off the left edge only: every row moves sideways
+        {300, -200, 500, -100},
+        {0, 0, w, h},
+        {-10, -10, w + 10, h + 10},
+    };
+    for (const Rect& area : areas) {
+        SCOPED_TRACE(::testing::Message()
+                     << area.left << "," << area.top << " " << area.right << "," << area.bottom);
+        capturer.init(area);
+        uint8_t* frame = capturer.frameBuffer();
+        ASSERT_NE(frame, nullptr);
+        const size_t bytes = static_cast<size_t>(area.width()) * area.height() * 4;
+        for (int i = 0; i < 2; ++i) {
+            std::memset(frame, 0xEE, bytes);
+            uint32_t clockTime = 0;
+            ASSERT_EQ(capturer.capture(frame, clockTime), static_cast<int32_t>(bytes));
+            EXPECT_EQ(countWrongPixels(frame, area, w, h), 0);
+        }
+    }
+}
+
+TEST_P(GrabTest, TheDisplaysOwnBufferRefusesAnAreaLargerThanItWasMadeFor) {
+    auto screen = platform::Screen::open(GetParam());
+    ASSERT_NE(screen, nullptr);
+    uint8_t* small = screen->directBuffer(64, 64);
+    if (!GetParam()) {
+        EXPECT_EQ(small, nullptr);
+        return;
+    }
+    ASSERT_NE(small, nullptr);
+    std::memset(small, 0xEE, 64 * 64 * 4);
+    // Making room for the larger area would unmap the very buffer being written.
+    EXPECT_FALSE(screen->grab(Rect{0, 0, 128, 128}, small));
+    EXPECT_EQ(small[0], 0xEE);
+    EXPECT_TRUE(screen->grab(Rect{0, 0, 64, 32}, small));  // a smaller one fits
+    std::vector<uint8_t> copy(small, small + 64 * 32 * 4);
+    EXPECT_EQ(countWrongPixels(copy, Rect{0, 0, 64, 32}, desktop_->width(), desktop_->height()), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(SharedMemoryAndPlain, GrabTest, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "SharedMemory" : "Plain";
@@ -173,7 +233,7 @@ void expectCursorAt(const std::vector<uint8_t>& buffer, const Rect& area, const 
 }
 
 class CursorGrabTest : public PatternedDesktop {
-  protected:
+protected:
     void SetUp() override {
         CursorOverlay::compose(cursor_, 104, 129, 117);
         capturer_.init(area_);
@@ -216,6 +276,17 @@ TEST_F(CursorGrabTest, TheCursorIsDrawnCentredWhereThePointerIs) {
                    497 - cursor_.halfHeight);
 }
 
+TEST_F(CursorGrabTest, TheCursorIsDrawnIntoTheCapturersFrameBufferToo) {
+    pointerMovedTo(650, 310);  // partly off the area's top-left
+    uint8_t* frame = capturer_.frameBuffer();
+    ASSERT_NE(frame, nullptr);
+    uint32_t clockTime = 0;
+    ASSERT_EQ(capturer_.capture(frame, clockTime), area_.width() * area_.height() * 4);
+    const std::vector<uint8_t> copy(frame, frame + buffer_.size());
+    expectCursorAt(copy, area_, cursor_.normalImage->surface(), 650 - cursor_.halfWidth,
+                   310 - cursor_.halfHeight);
+}
+
 TEST_F(CursorGrabTest, ALeftClickShowsThePressedImageUntilTheNextMouseEvent) {
     pointerMovedTo(750, 420);
     cursor_.pressed = 1;  // the hook saw a left-button-down
@@ -232,7 +303,7 @@ TEST_F(CursorGrabTest, ALeftClickShowsThePressedImageUntilTheNextMouseEvent) {
 
 // A clock whose reading checks, at the moment it is read, that the grab is already complete.
 class WitnessClock : public platform::Clock {
-  public:
+public:
     uint32_t nowMs() const override {
         ++reads;
         if (check) {
@@ -313,6 +384,13 @@ TEST(ScreenCapturerFailures, AFailedGrabReturnsZeroAndLeavesTheBufferUntouched) 
         EXPECT_EQ(orphan.capture(buffer.data(), clockTime), 0);
     }
     EXPECT_TRUE(untouched());
+    // The capturer's own buffer keeps the last picture when the display is gone.
+    uint8_t* frame = orphan.frameBuffer();
+    ASSERT_NE(frame, nullptr);
+    std::memset(frame, 0xEE, 64 * 64 * 4);
+    EXPECT_EQ(orphan.capture(frame, clockTime), 0);
+    EXPECT_TRUE(std::all_of(frame, frame + 64 * 64 * 4, [](uint8_t b) { return b == 0xEE; }));
+    EXPECT_EQ(clockTime, 77u);
 }
 
 }  // namespace
