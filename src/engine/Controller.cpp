@@ -156,9 +156,15 @@ int32_t Controller::begin() {
         }
     }
     if (!cameraFeedsMain_) {
-        videoBuffer_.assign(static_cast<size_t>(std::max(captureRect_.width(), 0)) *
-                                static_cast<size_t>(std::max(captureRect_.height(), 0)) * 4,
-                            0);
+        // Where the display writes grabs into memory of ours, frames are encoded from there;
+        // otherwise from one buffer of our own.
+        frame_ = screen_->frameBuffer();
+        if (frame_ == nullptr) {
+            videoBuffer_.assign(static_cast<size_t>(std::max(captureRect_.width(), 0)) *
+                                    static_cast<size_t>(std::max(captureRect_.height(), 0)) * 4,
+                                0);
+            frame_ = videoBuffer_.data();
+        }
     }
 
     if (audio_->Start() < 0) {
@@ -210,8 +216,8 @@ bool Controller::videoIteration() {
     }
     reportWriteFailure();
     uint32_t clockTime = 0;
-    if (screen_->capture(videoBuffer_.data(), clockTime) > 0) {
-        encoder_->encodeVideoFrame(videoBuffer_.data(), clockTime);
+    if (screen_->capture(frame_, clockTime) > 0) {
+        encoder_->encodeVideoFrame(frame_, clockTime);
     }
     // Only a clock reading per pass; the queues' locks are taken once an interval has passed.
     const uint32_t now = platform::Clock::system().nowMs();
@@ -331,6 +337,7 @@ void Controller::stop() {
     cameraRuns_ = false;
     cameraFeedsMain_ = false;
     encoder_->close();
+    frame_ = nullptr;
     videoBuffer_.clear();
     videoBuffer_.shrink_to_fit();
     audioFrame_.reset();

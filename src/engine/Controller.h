@@ -116,6 +116,9 @@ private:
     // Allocated before the threads start and freed after they ended; the video thread's grab
     // buffer and the audio thread's frame.
     std::vector<uint8_t> videoBuffer_;
+    // What the video thread grabs into and encodes from: the display's own buffer or
+    // videoBuffer_. Set on the UI thread before the video thread starts.
+    uint8_t* frame_ = nullptr;
     FFmpegPtr<AVFrame> audioFrame_;
     // Written by the audio thread; read by the UI thread once it has been joined.
     uint32_t encodedAudioFrames_ = 0;
