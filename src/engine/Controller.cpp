@@ -190,12 +190,16 @@ int32_t Controller::begin() {
         lastStatsMs_ = statsStartMs_;
         videoThread_ = std::make_unique<WorkerThread>(
             "video", [this] { return videoIteration(); }, kVideoSleep);
-        videoThread_->start();
+        if (!videoThread_->start()) {
+            return E_FAIL;
+        }
     }
     if (sound) {
         audioThread_ = std::make_unique<WorkerThread>(
             "audio", [this] { return audioIteration(); }, kAudioSleep);
-        audioThread_->start();
+        if (!audioThread_->start()) {
+            return E_FAIL;
+        }
     }
     return S_OK;
 }
