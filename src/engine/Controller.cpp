@@ -39,6 +39,7 @@ Controller::Controller(platform::AudioEndpointFactory& audioEndpoints,
       audio_(std::make_unique<AudioManager>(audioEndpoints)),
       camera_(std::make_unique<CameraCapture>(camera)) {
     CameraCapture::resetPreviewState();
+    encoder_->setOnWriteFailure([this] { reportWriteFailure(); });
 }
 
 Controller::~Controller() {
@@ -209,7 +210,11 @@ void Controller::setOnWriteFailure(std::function<void()> callback) {
 }
 
 void Controller::reportWriteFailure() {
-    if (encoder_->writeFailed() && !writeFailureReported_.exchange(true) && onWriteFailure_) {
+    // Once stopping, the recording is ending anyway (the file's last writes come from stop).
+    if (state_.load() == Stopped) {
+        return;
+    }
+    if (!writeFailureReported_.exchange(true) && onWriteFailure_) {
         onWriteFailure_();
     }
 }
@@ -218,7 +223,6 @@ bool Controller::videoIteration() {
     if (state_.load() == Stopped) {
         return false;
     }
-    reportWriteFailure();
     uint32_t clockTime = 0;
     if (screen_->capture(frame_, clockTime) > 0) {
         encoder_->encodeVideoFrame(frame_, clockTime);
@@ -249,7 +253,6 @@ bool Controller::audioIteration() {
     if (soundInputEnded_.load() && audio_->IsDrained()) {
         return false;
     }
-    reportWriteFailure();
     AVFrame* frame = audioFrame_.get();
     if (audio_->PullFrame(frame) >= 0) {
         if (encoder_->encodeAudioFrame(frame) > 0) {

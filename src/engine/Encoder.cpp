@@ -396,15 +396,24 @@ int32_t Encoder::writeAudioPackets() {
 }
 
 int32_t Encoder::writePacket(AVPacket* packet) {
-    std::lock_guard<std::mutex> lock(writeLock_);
-    if (!opened_ || !format_) {
-        return AVERROR(EINVAL);
+    int result = 0;
+    bool firstRefusal = false;
+    {
+        std::lock_guard<std::mutex> lock(writeLock_);
+        if (!opened_ || !format_) {
+            return AVERROR(EINVAL);
+        }
+        result = av_interleaved_write_frame(format_.get(), packet);
+        // The file itself refuses data (a full disk, a size limit, a lost drive): nothing
+        // written from now on would be kept, so the owner is told to finish the recording.
+        if (result < 0 && format_->pb != nullptr && format_->pb->error < 0) {
+            firstRefusal = !writeFailed_.exchange(true);
+        }
     }
-    const int result = av_interleaved_write_frame(format_.get(), packet);
-    // The file itself refuses data (a full disk, a size limit, a lost drive): nothing written
-    // from now on would be kept, so the owner is told to finish the recording.
-    if (result < 0 && format_->pb != nullptr && format_->pb->error < 0) {
-        writeFailed_.store(true);
+    // Told by the writing thread itself: in only-camera mode without sound no thread of the
+    // owner's runs that could look.
+    if (firstRefusal && onWriteFailure_) {
+        onWriteFailure_();
     }
     return result;
 }

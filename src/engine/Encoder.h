@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "engine/FFmpegPtr.h"
 #include "engine/RecordingClock.h"
@@ -71,6 +73,11 @@ public:
     // The output refused a write (full disk, size limit): nothing more will be kept. Any
     // thread; reset by open.
     bool writeFailed() const { return writeFailed_.load(); }
+    // Called once per opened file, on the thread whose write was refused (the video or audio
+    // thread, or the camera callback), outside the write lock. Set while no worker runs.
+    void setOnWriteFailure(std::function<void()> callback) {
+        onWriteFailure_ = std::move(callback);
+    }
 
 private:
     int32_t addVideoStream(uint32_t frameRate, uint32_t width, uint32_t height,
@@ -117,4 +124,6 @@ private:
 
     uint32_t width_ = 0;
     uint32_t height_ = 0;
+
+    std::function<void()> onWriteFailure_;  // set by the owner while no worker runs
 };
