@@ -4,7 +4,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
@@ -170,16 +169,7 @@ int32_t Encoder::addVideoStream(uint32_t frameRate, uint32_t width, uint32_t hei
     height_ = height;
 
     videoPacket_.reset(av_packet_alloc());
-    if (!videoPacket_) {
-        return -1;
-    }
-
-    uint8_t* planes[4] = {nullptr, nullptr, nullptr, nullptr};
-    int lineSizes[4] = {0, 0, 0, 0};
-    const int ret =
-        av_image_alloc(planes, lineSizes, c->width, c->height, AV_PIX_FMT_BGRA, kImageAlign);
-    srcImage_.reset(planes[0]);
-    return ret;
+    return videoPacket_ ? 0 : -1;
 }
 
 int32_t Encoder::addAudioStream(uint32_t sampleRate, uint32_t audioBitRate) {
@@ -439,7 +429,6 @@ void Encoder::close() {
     videoPacket_.reset();
     audioPacket_.reset();
     videoFrame_.reset();
-    srcImage_.reset();
     srcFrame_.reset();  // lets go of the wrapper of the caller's memory
     scaler_.reset();
     videoStream_ = nullptr;

@@ -103,8 +103,6 @@ private:
     // The scaler's source: plane 0 is the caller's frame, wrapped without a copy (video
     // thread only).
     FFmpegPtr<AVFrame> srcFrame_;
-    // A BGRA picture of the frame size, allocated with the scaler.
-    FFmpegPtr<uint8_t> srcImage_;
     FFmpegPtr<AVFrame> videoFrame_;  // YUV420P picture the scaler writes into (video thread)
 
     // Video thread: the last clock reading and timestamp handed to the codec, frames sent.
