@@ -9,13 +9,21 @@
 
 namespace {
 
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
 struct LogState {
     bool enabled = false;
     std::string path = "none";
+    // Opened by the first line after EnableLog and kept until the log is switched off or on
+    // again: opening the file for every line cost each caller (the video thread among them) a
+    // file open and close under the mutex.
+    std::unique_ptr<std::FILE, FileCloser> file;
 };
 
-// Written by the UI thread at start-up (EnableLog) and read by every thread that logs, all
-// under the mutex, which also keeps two lines from interleaving.
+// Written by the UI thread at start-up (EnableLog) and by every thread that logs (the file),
+// all under the mutex, which also keeps two lines from interleaving.
 std::mutex& logMutex() {
     static std::mutex mutex;
     return mutex;
@@ -26,21 +34,19 @@ LogState& logState() {
     return state;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 void EnableLog(const std::string& path) {
     std::lock_guard<std::mutex> lock(logMutex());
     logState().enabled = true;
     logState().path = path;
+    logState().file.reset();
 }
 
 void DisableLog() {
     std::lock_guard<std::mutex> lock(logMutex());
     logState().enabled = false;
+    logState().file.reset();
 }
 
 bool LogEnabled() {
@@ -50,7 +56,7 @@ bool LogEnabled() {
 
 void WriteLog(const char* unit, unsigned line, const char* format, ...) {
     std::lock_guard<std::mutex> lock(logMutex());
-    const LogState& state = logState();
+    LogState& state = logState();
     if (!state.enabled) {
         return;
     }
@@ -85,9 +91,14 @@ void WriteLog(const char* unit, unsigned line, const char* format, ...) {
     va_end(args);
     text += '\n';
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(state.path.c_str(), "a+"));
-    if (!file) {
-        return;
+    if (!state.file) {
+        state.file.reset(std::fopen(state.path.c_str(), "a+"));  // tried again at the next line
+        if (!state.file) {
+            return;
+        }
+        // Unbuffered: each line reaches the system in one write as the call makes it, so a
+        // crash right after loses no line and no line is split, however long.
+        std::setvbuf(state.file.get(), nullptr, _IONBF, 0);
     }
-    std::fwrite(text.data(), 1, text.size(), file.get());
+    std::fwrite(text.data(), 1, text.size(), state.file.get());
 }

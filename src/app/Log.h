@@ -11,7 +11,8 @@
 #define SC_PRINTF_FORMAT(fmt, args)
 #endif
 
-// Switches the log on, appending to the file at path (created when missing).
+// Switches the log on, appending to the file at path (created when missing). The file is
+// opened by the first line and kept open while the log is on.
 void EnableLog(const std::string& path);
 void DisableLog();
 bool LogEnabled();

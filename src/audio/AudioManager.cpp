@@ -143,10 +143,10 @@ int32_t AudioManager::Initialize(const AVCodecContext* codec) {
     return 0;
 }
 
-std::unique_ptr<WorkerThread> AudioManager::startCaptureThread(const char* name,
-                                                               AudioCapturer* capturer) {
+bool AudioManager::startCaptureThread(std::unique_ptr<WorkerThread>& thread, const char* name,
+                                      AudioCapturer* capturer) {
     auto raised = std::make_shared<bool>(false);
-    auto thread = std::make_unique<WorkerThread>(
+    thread = std::make_unique<WorkerThread>(
         name,
         [this, capturer, raised] {
             if (!*raised) {
@@ -161,8 +161,7 @@ std::unique_ptr<WorkerThread> AudioManager::startCaptureThread(const char* name,
             return true;
         },
         kCaptureSleep);
-    thread->start();
-    return thread;
+    return thread->start();
 }
 
 int32_t AudioManager::Start() {
@@ -185,7 +184,9 @@ int32_t AudioManager::Start() {
             microphoneOn_ = false;
             return kFail;
         }
-        microphoneThread_ = startCaptureThread("mic capture", microphone_.get());
+        if (!startCaptureThread(microphoneThread_, "mic capture", microphone_.get())) {
+            return kFail;
+        }
     }
     if (speakerOn_) {
         SC_LOG(kUnit, "Start capture speaker");
@@ -197,7 +198,9 @@ int32_t AudioManager::Start() {
             speakerOn_ = false;
             return kFail;
         }
-        speakerThread_ = startCaptureThread("speaker capture", speaker_.get());
+        if (!startCaptureThread(speakerThread_, "speaker capture", speaker_.get())) {
+            return kFail;
+        }
         SC_LOG(kUnit, "Succeed on start capture speaker");
         SC_LOG(kUnit, "Start silence thread");
         if (silence_.Start() >= 0) {
@@ -209,7 +212,9 @@ int32_t AudioManager::Start() {
     }
     mixerThread_ = std::make_unique<WorkerThread>(
         "audio mixer", [this] { return mixIteration(); }, kMixerSleep);
-    mixerThread_->start();
+    if (!mixerThread_->start()) {
+        return kFail;
+    }
     SC_LOG(kUnit, "=================== Succeed start audio manager ==========================");
     return hr;
 }

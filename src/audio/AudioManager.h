@@ -76,7 +76,9 @@ class AudioManager {
     uint32_t framesPerChunk() const { return framesPerChunk_; }
 
   private:
-    std::unique_ptr<WorkerThread> startCaptureThread(const char* name, AudioCapturer* capturer);
+    // False when the thread could not be made.
+    bool startCaptureThread(std::unique_ptr<WorkerThread>& thread, const char* name,
+                            AudioCapturer* capturer);
     bool mixIteration();
     void moveMicrophoneChunks();
     void moveSpeakerChunks();

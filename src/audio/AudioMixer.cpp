@@ -208,9 +208,9 @@ int AudioMixer::Initialize(const AVCodecContext* codec, const WaveFormat* microp
         av_log(nullptr, AV_LOG_ERROR, "Graph :\n%s\n", dump);
         av_free(dump);
     }
-    mic_.fed = 0;
-    speaker_.fed = 0;
-    pulled_ = 0;
+    mic_.pushedSamples = 0;
+    speaker_.pushedSamples = 0;
+    pulledSamples_ = 0;
     SC_LOG(kUnit, "===================== Succeed Initialize audio mixer =======================");
     return 0;
 }
@@ -361,11 +361,10 @@ int AudioMixer::feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* 
         if (push(s, source) < 0) {
             return -1;
         }
-        ++s.fed;
     }
 
-    // Samples the resampler still holds: whole frames of them go out now (not counted). A
-    // non-null input of no samples drains what is buffered without ending the stream.
+    // Samples the resampler still holds: whole frames of them go out now. A non-null input of
+    // no samples drains what is buffered without ending the stream.
     const uint8_t* noSamples[AV_NUM_DATA_POINTERS] = {data};
     int remaining = swr_get_out_samples(s.resampler.get(), 0);
     while (s.outputFill + remaining >= frameSize_) {
@@ -412,6 +411,7 @@ int AudioMixer::push(Source& s, AVFilterContext* Graph::*source) {
         av_log(nullptr, AV_LOG_ERROR, "Error while feeding the audio filtergraph\n");
         return -1;
     }
+    s.pushedSamples += static_cast<uint64_t>(out->nb_samples);
     return 0;
 }
 
@@ -422,7 +422,7 @@ int AudioMixer::PullFrame(AVFrame* frame) {
     }
     const int ret = av_buffersink_get_frame(g->sink, frame);
     if (ret >= 0) {
-        ++pulled_;
+        pulledSamples_ += static_cast<uint64_t>(frame->nb_samples);
     }
     return ret;
 }
@@ -443,36 +443,38 @@ void AudioMixer::Release() {
     }
 }
 
-bool AudioMixer::IsDrained() const {
-    const uint32_t pulled = pulled_.load();
+// Samples pushed that the sink can hand out: with two sources, amix mixes only as far as the
+// fewer pushed reach.
+uint64_t AudioMixer::pushedToSink() const {
     if (both_) {
-        return std::min(mic_.fed.load(), speaker_.fed.load()) <= pulled;
+        return std::min(mic_.pushedSamples.load(), speaker_.pushedSamples.load());
     }
-    if (mic_.format) {
-        return mic_.fed.load() <= pulled;
-    }
-    return speaker_.fed.load() <= pulled;
+    return mic_.format ? mic_.pushedSamples.load() : speaker_.pushedSamples.load();
+}
+
+uint32_t AudioMixer::inFrames(uint64_t samples) const {
+    return frameSize_ > 0 ? static_cast<uint32_t>(samples / static_cast<uint64_t>(frameSize_)) : 0;
+}
+
+bool AudioMixer::IsDrained() const {
+    const uint64_t pulled = pulledSamples_.load();
+    return pushedToSink() <= pulled;
 }
 
 int32_t AudioMixer::Backlog() const {
-    const uint32_t pulled = pulled_.load();
-    uint32_t fed = 0;
-    if (both_) {
-        fed = std::min(mic_.fed.load(), speaker_.fed.load());
-    } else if (mic_.format) {
-        fed = mic_.fed.load();
-    } else {
-        fed = speaker_.fed.load();
-    }
+    const uint64_t pulled = pulledSamples_.load();
     // Counters read one after the other may pass each other; the difference stays signed.
-    return static_cast<int32_t>(fed - pulled);
+    const int64_t samples = static_cast<int64_t>(pushedToSink()) - static_cast<int64_t>(pulled);
+    return frameSize_ > 0 ? static_cast<int32_t>(samples / frameSize_) : 0;
 }
 
 int32_t AudioMixer::Skew() const {
-    if (!both_) {
+    if (!both_ || frameSize_ <= 0) {
         return 0;
     }
-    return static_cast<int32_t>(mic_.fed.load() - speaker_.fed.load());
+    const int64_t samples = static_cast<int64_t>(mic_.pushedSamples.load()) -
+                            static_cast<int64_t>(speaker_.pushedSamples.load());
+    return static_cast<int32_t>(samples / frameSize_);
 }
 
 const AVFilterGraph* AudioMixer::graph() {

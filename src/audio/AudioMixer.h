@@ -18,7 +18,7 @@ struct SwrContext;
 // source is resampled to the encoder's format and pushed into one filter graph, where two
 // sources are added by "amix" and lifted by "volume" before the sink.
 class AudioMixer {
-  public:
+public:
     AudioMixer();
     ~AudioMixer();
     AudioMixer(const AudioMixer&) = delete;
@@ -37,11 +37,14 @@ class AudioMixer {
     // Frees the graph and everything built for it.
     void Release();
 
-    // Whether every frame counted as fed has been pulled (with two sources, the fewer fed).
+    // Whether every sample pushed into the graph has been pulled (with two sources, those of
+    // the fewer pushed). Counted in samples where they are pushed, after resampling: a source
+    // slower than the encoder pushes more frames than it was fed chunks.
     bool IsDrained() const;
-    uint32_t micFed() const { return mic_.fed.load(); }
-    uint32_t speakerFed() const { return speaker_.fed.load(); }
-    uint32_t pulled() const { return pulled_.load(); }
+    // The same counts in encoder frames (every frame pushed holds frameSize samples).
+    uint32_t micFed() const { return inFrames(mic_.pushedSamples.load()); }
+    uint32_t speakerFed() const { return inFrames(speaker_.pushedSamples.load()); }
+    uint32_t pulled() const { return inFrames(pulledSamples_.load()); }
     // Any thread, from the counters alone: frames fed but not yet pulled (with two sources,
     // counted from the fewer fed), and how far the microphone has been fed ahead of the
     // speaker (0 with one source). Either growing over a long recording means sound piles up.
@@ -52,7 +55,7 @@ class AudioMixer {
     // thread feeds or pulls.
     const AVFilterGraph* graph();
 
-  private:
+private:
     struct FrameFree {
         void operator()(AVFrame* f) const;
     };
@@ -75,9 +78,9 @@ class AudioMixer {
         std::unique_ptr<SwrContext, SwrFree> resampler;
         std::unique_ptr<AVFrame, FrameFree> output;  // encoder format, reused for every push
         std::unique_ptr<uint8_t, BufferFree> outputBuffer;
-        int outputFill = 0;            // samples already converted into output
-        std::vector<uint8_t> widened;  // 24-bit chunks widened to 32 bits
-        std::atomic<uint32_t> fed{0};  // written by the mixer thread, read by any
+        int outputFill = 0;                      // samples already converted into output
+        std::vector<uint8_t> widened;            // 24-bit chunks widened to 32 bits
+        std::atomic<uint64_t> pushedSamples{0};  // written by the mixer thread, read by any
     };
 
     // The graph and its filters: entered by the mixer thread (pushes) and the encoder's audio
@@ -95,8 +98,10 @@ class AudioMixer {
                    AVFilterContext** filter);
     int feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* planar, int32_t bytes);
     int push(Source& s, AVFilterContext* Graph::*source);
+    uint64_t pushedToSink() const;
+    uint32_t inFrames(uint64_t samples) const;
 
-    std::atomic<uint32_t> pulled_{0};  // written under the graph lock, read by any thread
+    std::atomic<uint64_t> pulledSamples_{0};  // written under the graph lock, read by any thread
     Source mic_;
     Source speaker_;
     Guarded<Graph> graph_;

@@ -39,6 +39,7 @@ Controller::Controller(platform::AudioEndpointFactory& audioEndpoints,
       audio_(std::make_unique<AudioManager>(audioEndpoints)),
       camera_(std::make_unique<CameraCapture>(camera)) {
     CameraCapture::resetPreviewState();
+    encoder_->setOnWriteFailure([this] { reportWriteFailure(); });
 }
 
 Controller::~Controller() {
@@ -190,12 +191,16 @@ int32_t Controller::begin() {
         lastStatsMs_ = statsStartMs_;
         videoThread_ = std::make_unique<WorkerThread>(
             "video", [this] { return videoIteration(); }, kVideoSleep);
-        videoThread_->start();
+        if (!videoThread_->start()) {
+            return E_FAIL;
+        }
     }
     if (sound) {
         audioThread_ = std::make_unique<WorkerThread>(
             "audio", [this] { return audioIteration(); }, kAudioSleep);
-        audioThread_->start();
+        if (!audioThread_->start()) {
+            return E_FAIL;
+        }
     }
     return S_OK;
 }
@@ -205,7 +210,11 @@ void Controller::setOnWriteFailure(std::function<void()> callback) {
 }
 
 void Controller::reportWriteFailure() {
-    if (encoder_->writeFailed() && !writeFailureReported_.exchange(true) && onWriteFailure_) {
+    // Once stopping, the recording is ending anyway (the file's last writes come from stop).
+    if (state_.load() == Stopped) {
+        return;
+    }
+    if (!writeFailureReported_.exchange(true) && onWriteFailure_) {
         onWriteFailure_();
     }
 }
@@ -214,7 +223,6 @@ bool Controller::videoIteration() {
     if (state_.load() == Stopped) {
         return false;
     }
-    reportWriteFailure();
     uint32_t clockTime = 0;
     if (screen_->capture(frame_, clockTime) > 0) {
         encoder_->encodeVideoFrame(frame_, clockTime);
@@ -245,7 +253,6 @@ bool Controller::audioIteration() {
     if (soundInputEnded_.load() && audio_->IsDrained()) {
         return false;
     }
-    reportWriteFailure();
     AVFrame* frame = audioFrame_.get();
     if (audio_->PullFrame(frame) >= 0) {
         if (encoder_->encodeAudioFrame(frame) > 0) {

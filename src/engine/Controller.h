@@ -52,8 +52,10 @@ public:
     int32_t testCamera(void* instance, const std::wstring& title, int32_t width, int32_t height,
                        uint16_t iconId);
 
-    // Called once, on a worker thread, when the output file refuses data (a full disk): the
-    // owner should end the recording so the file is finished. Set before start.
+    // Called once, on the thread whose write the output file refused (the video or audio
+    // thread, or the camera's streaming thread in only-camera mode), when it refuses data while
+    // recording (a full disk): the owner should end the recording so the file is finished. Set
+    // before start.
     void setOnWriteFailure(std::function<void()> callback);
 
     State state() const { return state_.load(); }

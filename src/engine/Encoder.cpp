@@ -4,7 +4,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
@@ -43,50 +42,53 @@ int32_t Encoder::open(std::string path, bool hasAudio, uint32_t frameRate, uint3
     videoFrames_ = 0;
     audioSamples_ = 0;
 
+    // Built here and handed to the write lock's keeping once its header is written; on a
+    // failure it goes (closing the file) when this returns.
     AVFormatContext* rawFormat = nullptr;
     avformat_alloc_output_context2(&rawFormat, nullptr, nullptr, path.c_str());
-    format_.reset(rawFormat);
-    if (!format_) {
+    FFmpegPtr<AVFormatContext> format(rawFormat);
+    if (!format) {
         SC_LOG(kUnit, "Could not create output context\n");
         return AVERROR_UNKNOWN;
     }
 
-    if (addVideoStream(frameRate, width, height, videoBitRate) < 0) {
+    if (addVideoStream(format.get(), frameRate, width, height, videoBitRate) < 0) {
         close();
         return -1;
     }
-    if (hasAudio && addAudioStream(sampleRate, audioBitRate) < 0) {
+    if (hasAudio && addAudioStream(format.get(), sampleRate, audioBitRate) < 0) {
         close();
         return -1;
     }
 
-    av_dump_format(format_.get(), 0, path.c_str(), 1);
+    av_dump_format(format.get(), 0, path.c_str(), 1);
 
-    if (avio_open(&format_->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+    if (avio_open(&format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
         SC_LOG(kUnit, "Could not open '%s'\n", path.c_str());
         close();
         return -1;
     }
 
-    const int ret = avformat_write_header(format_.get(), nullptr);
+    const int ret = avformat_write_header(format.get(), nullptr);
     if (ret < 0) {
         SC_LOG(kUnit, "Error occurred when opening output file\n");
         close();
         return -1;
     }
+    output_.lock()->format = std::move(format);
     opened_ = 1;
     return ret;
 }
 
-int32_t Encoder::addVideoStream(uint32_t frameRate, uint32_t width, uint32_t height,
-                                int32_t videoBitRate) {
+int32_t Encoder::addVideoStream(AVFormatContext* format, uint32_t frameRate, uint32_t width,
+                                uint32_t height, int32_t videoBitRate) {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_H264);
     if (!codec) {
         SC_LOG(kUnit, "Codec not found\n");
         return -1;
     }
 
-    videoStream_ = avformat_new_stream(format_.get(), nullptr);
+    videoStream_ = avformat_new_stream(format, nullptr);
     if (!videoStream_) {
         return -1;
     }
@@ -114,7 +116,7 @@ int32_t Encoder::addVideoStream(uint32_t frameRate, uint32_t width, uint32_t hei
     AVDictionary* rawOptions = nullptr;
     av_dict_set(&rawOptions, "crf", "22", 0);
 
-    if (format_->oformat->flags & AVFMT_GLOBALHEADER) {
+    if (format->oformat->flags & AVFMT_GLOBALHEADER) {
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
 
@@ -170,26 +172,18 @@ int32_t Encoder::addVideoStream(uint32_t frameRate, uint32_t width, uint32_t hei
     height_ = height;
 
     videoPacket_.reset(av_packet_alloc());
-    if (!videoPacket_) {
-        return -1;
-    }
-
-    uint8_t* planes[4] = {nullptr, nullptr, nullptr, nullptr};
-    int lineSizes[4] = {0, 0, 0, 0};
-    const int ret =
-        av_image_alloc(planes, lineSizes, c->width, c->height, AV_PIX_FMT_BGRA, kImageAlign);
-    srcImage_.reset(planes[0]);
-    return ret;
+    return videoPacket_ ? 0 : -1;
 }
 
-int32_t Encoder::addAudioStream(uint32_t sampleRate, uint32_t audioBitRate) {
+int32_t Encoder::addAudioStream(AVFormatContext* format, uint32_t sampleRate,
+                                uint32_t audioBitRate) {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
     if (!codec) {
         SC_LOG(kUnit, "Codec not found\n");
         return -1;
     }
 
-    audioStream_ = avformat_new_stream(format_.get(), codec);
+    audioStream_ = avformat_new_stream(format, codec);
     if (!audioStream_) {
         return -1;
     }
@@ -212,7 +206,7 @@ int32_t Encoder::addAudioStream(uint32_t sampleRate, uint32_t audioBitRate) {
     c->time_base = AVRational{1, static_cast<int>(sampleRate)};
     audioStream_->time_base = c->time_base;
 
-    if (format_->oformat->flags & AVFMT_GLOBALHEADER) {
+    if (format->oformat->flags & AVFMT_GLOBALHEADER) {
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
 
@@ -220,6 +214,11 @@ int32_t Encoder::addAudioStream(uint32_t sampleRate, uint32_t audioBitRate) {
         SC_LOG(kUnit, "Could not open audio codec\n");
         return -1;
     }
+    // The codec's priming samples come first and carry no sound. Where the container can hold
+    // negative times (MP4, MOV: it trims them through its edit list), counting from minus
+    // their number puts the first real sample at time 0, level with the first picture.
+    // Elsewhere the muxer would shift every stream instead, so counting starts at 0.
+    audioPriming_ = (format->oformat->flags & AVFMT_TS_NEGATIVE) ? c->initial_padding : 0;
     if (avcodec_parameters_from_context(audioStream_->codecpar, c) < 0) {
         SC_LOG(kUnit, "Could not copy the stream parameters\n");
         return -1;
@@ -375,14 +374,9 @@ int32_t Encoder::writeAudioPackets() {
         // recording has no gap in its sound. It is counted in 1/sampleRate and carried into
         // the stream's time base, which some containers (Matroska, FLV: milliseconds) replace
         // when the header is written.
-        // The codec's priming samples come first and carry no sound. Where the container can
-        // hold negative times (MP4, MOV: it trims them through its edit list), counting from
-        // minus their number puts the first real sample at time 0, level with the first
-        // picture. Elsewhere the muxer would shift every stream instead, so count from 0.
-        const int64_t priming =
-            (format_->oformat->flags & AVFMT_TS_NEGATIVE) ? audioCodec_->initial_padding : 0;
         packet->stream_index = audioStream_->index;
-        packet->pts = av_rescale_q(audioSamples_ - priming, sampleTime, audioStream_->time_base);
+        packet->pts =
+            av_rescale_q(audioSamples_ - audioPriming_, sampleTime, audioStream_->time_base);
         packet->dts = packet->pts;
         packet->duration = av_rescale_q(frameSize, sampleTime, audioStream_->time_base);
         // A packet the container refuses is lost, but the sample count still moves on so the
@@ -396,15 +390,25 @@ int32_t Encoder::writeAudioPackets() {
 }
 
 int32_t Encoder::writePacket(AVPacket* packet) {
-    std::lock_guard<std::mutex> lock(writeLock_);
-    if (!opened_ || !format_) {
-        return AVERROR(EINVAL);
+    int result = 0;
+    bool firstRefusal = false;
+    {
+        auto output = output_.lock();
+        AVFormatContext* format = output->format.get();
+        if (!opened_ || !format) {
+            return AVERROR(EINVAL);
+        }
+        result = av_interleaved_write_frame(format, packet);
+        // The file itself refuses data (a full disk, a size limit, a lost drive): nothing
+        // written from now on would be kept, so the owner is told to finish the recording.
+        if (result < 0 && format->pb != nullptr && format->pb->error < 0) {
+            firstRefusal = !writeFailed_.exchange(true);
+        }
     }
-    const int result = av_interleaved_write_frame(format_.get(), packet);
-    // The file itself refuses data (a full disk, a size limit, a lost drive): nothing written
-    // from now on would be kept, so the owner is told to finish the recording.
-    if (result < 0 && format_->pb != nullptr && format_->pb->error < 0) {
-        writeFailed_.store(true);
+    // Told by the writing thread itself: in only-camera mode without sound no thread of the
+    // owner's runs that could look.
+    if (firstRefusal && onWriteFailure_) {
+        onWriteFailure_();
     }
     return result;
 }
@@ -420,9 +424,12 @@ void Encoder::drainCodecs() {
 }
 
 void Encoder::close() {
-    if (opened_ && format_) {
-        drainCodecs();
-        av_write_trailer(format_.get());
+    if (opened_) {
+        drainCodecs();  // its writes take the lock themselves
+        auto output = output_.lock();
+        if (output->format) {
+            av_write_trailer(output->format.get());
+        }
         opened_ = 0;
     }
     audioCodec_.reset();
@@ -430,10 +437,10 @@ void Encoder::close() {
     videoPacket_.reset();
     audioPacket_.reset();
     videoFrame_.reset();
-    srcImage_.reset();
     srcFrame_.reset();  // lets go of the wrapper of the caller's memory
     scaler_.reset();
     videoStream_ = nullptr;
     audioStream_ = nullptr;
-    format_.reset();  // closes the file
+    audioPriming_ = 0;
+    output_.lock()->format.reset();  // closes the file
 }

@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "engine/FFmpegPtr.h"
 #include "engine/RecordingClock.h"
+#include "platform/Guarded.h"
 
 struct AVStream;
 
@@ -16,7 +18,7 @@ struct AVStream;
 // Threads: open() and close() run on the UI thread while no worker uses the encoder.
 // encodeVideoFrame() is called by one thread at a time (the video thread or the camera
 // callback), encodeAudioFrame() only by the audio thread; the two may run at the same time,
-// so every write into the container goes through writeLock().
+// so the container is kept with its lock and reached only through it.
 class Encoder {
 public:
     // Video timestamps are read from `clock` (the process-wide recording clock by default).
@@ -48,14 +50,6 @@ public:
     // Harmless when nothing is open or when called again.
     void close();
 
-    // Writes one packet into the container under writeLock(); av_interleaved_write_frame's
-    // result. The packet's reference is taken over.
-    int32_t writePacket(AVPacket* packet);
-    // Serialises writes into the container; held only around av_interleaved_write_frame.
-    // Set under writeLock_ by whichever thread's write the file refused; read by any thread.
-    std::atomic<bool> writeFailed_{false};
-    std::mutex& writeLock() { return writeLock_; }
-
     // The audio mixer reads sample_rate, ch_layout, sample_fmt and frame_size from the audio
     // context. Null when the stream does not exist.
     AVCodecContext* videoCodecContext() const { return videoCodec_.get(); }
@@ -71,11 +65,25 @@ public:
     // The output refused a write (full disk, size limit): nothing more will be kept. Any
     // thread; reset by open.
     bool writeFailed() const { return writeFailed_.load(); }
+    // Called once per opened file, on the thread whose write was refused (the video or audio
+    // thread, or the camera callback), outside the write lock. Set while no worker runs.
+    void setOnWriteFailure(std::function<void()> callback) {
+        onWriteFailure_ = std::move(callback);
+    }
 
 private:
-    int32_t addVideoStream(uint32_t frameRate, uint32_t width, uint32_t height,
-                           int32_t videoBitRate);
-    int32_t addAudioStream(uint32_t sampleRate, uint32_t audioBitRate);
+    // The output container with its file. Held only around av_interleaved_write_frame while
+    // recording; open() and close() reach it the same way.
+    struct Output {
+        FFmpegPtr<AVFormatContext> format;
+    };
+
+    int32_t addVideoStream(AVFormatContext* format, uint32_t frameRate, uint32_t width,
+                           uint32_t height, int32_t videoBitRate);
+    int32_t addAudioStream(AVFormatContext* format, uint32_t sampleRate, uint32_t audioBitRate);
+    // Writes one packet into the container under its lock; av_interleaved_write_frame's
+    // result. The packet's reference is taken over.
+    int32_t writePacket(AVPacket* packet);
     // Points the scaler's source at the caller's frame. 0 or AVERROR(ENOMEM).
     int32_t pointSourceAt(const uint8_t* frame);
     // Takes every packet the video codec has ready and writes it.
@@ -88,16 +96,17 @@ private:
 
     // open()/close() on the UI thread while no worker runs; read by the encoding threads.
     int32_t opened_ = 0;
-    // Guards av_interleaved_write_frame on format_ (video thread, audio thread, camera
-    // callback).
-    std::mutex writeLock_;
+    // Written by the video thread, the audio thread and the camera callback, each under the
+    // lock; open() and close() on the UI thread while no worker runs.
+    Guarded<Output> output_;
+    // Set under output_'s lock by whichever thread's write the file refused; read by any
+    // thread.
+    std::atomic<bool> writeFailed_{false};
 
     FFmpegPtr<SwsContext> scaler_;
     // The scaler's source: plane 0 is the caller's frame, wrapped without a copy (video
     // thread only).
     FFmpegPtr<AVFrame> srcFrame_;
-    // A BGRA picture of the frame size, allocated with the scaler.
-    FFmpegPtr<uint8_t> srcImage_;
     FFmpegPtr<AVFrame> videoFrame_;  // YUV420P picture the scaler writes into (video thread)
 
     // Video thread: the last clock reading and timestamp handed to the codec, frames sent.
@@ -106,15 +115,19 @@ private:
     int64_t videoFrames_ = 0;
     // Audio thread: samples encoded so far, the next packet's timestamp.
     int64_t audioSamples_ = 0;
+    // Set by open: the codec's priming samples where the container keeps negative times
+    // (timestamps count from minus their number), otherwise 0.
+    int64_t audioPriming_ = 0;
 
     FFmpegPtr<AVPacket> videoPacket_;  // video thread
     FFmpegPtr<AVPacket> audioPacket_;  // audio thread
     FFmpegPtr<AVCodecContext> videoCodec_;
     FFmpegPtr<AVCodecContext> audioCodec_;
-    AVStream* videoStream_ = nullptr;  // owned by format_
-    AVStream* audioStream_ = nullptr;  // owned by format_
-    FFmpegPtr<AVFormatContext> format_;
+    AVStream* videoStream_ = nullptr;  // owned by output_'s container
+    AVStream* audioStream_ = nullptr;  // owned by output_'s container
 
     uint32_t width_ = 0;
     uint32_t height_ = 0;
+
+    std::function<void()> onWriteFailure_;  // set by the owner while no worker runs
 };

@@ -1,5 +1,6 @@
 #include "platform/WorkerThread.h"
 
+#include <system_error>
 #include <utility>
 
 #include "platform/ThreadPriority.h"
@@ -13,13 +14,21 @@ WorkerThread::~WorkerThread() {
     join();
 }
 
-void WorkerThread::start() {
+bool WorkerThread::start() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (running_ || thread_.joinable()) {
-        return;
+        return false;
+    }
+    // Running only once the thread exists: a thread that was never made would leave suspend()
+    // waiting for it forever. The lock is held throughout, so the new thread cannot mark its
+    // end before it is marked running.
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        return false;
     }
     running_ = true;
-    thread_ = std::thread([this] { run(); });
+    return true;
 }
 
 void WorkerThread::run() {

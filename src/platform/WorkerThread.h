@@ -20,7 +20,9 @@ public:
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    void start();
+    // Creates the thread. False when it could not be made; the worker then stays not running
+    // and suspend(), resume() and join() return at once.
+    bool start();
 
     // Parks the thread at its next loop boundary and waits until it is parked (or has ended).
     // Returns at once when the thread is not running.

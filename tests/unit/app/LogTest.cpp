@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -68,6 +69,20 @@ TEST_F(LogTest, AppendsToWhatIsThere) {
     const auto all = lines(testsupport::readFile(dir_.file("trace.log")));
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0], "earlier");
+}
+
+// The file is opened once and kept: each line is in it when the call returns (nothing waits
+// in a buffer for a crash to lose), and lines go on into that same file even after it has been
+// moved away, where a log that opened its file for every line would start a new one.
+TEST_F(LogTest, KeepsItsFileOpenAndEachLineIsInItAtOnce) {
+    EnableLog(dir_.file("trace.log"));
+    WriteLog("App", 1, "first");
+    std::filesystem::rename(dir_.file("trace.log"), dir_.file("moved.log"));
+    WriteLog("App", 2, "second");
+    const auto all = lines(testsupport::readFile(dir_.file("moved.log")));
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_NE(all[1].find("[App][line: 2] second"), std::string::npos);
+    EXPECT_FALSE(testsupport::fileExists(dir_.file("trace.log")));
 }
 
 TEST_F(LogTest, UnwritablePathIsSilent) {

@@ -26,7 +26,7 @@ using audiotest::FramePtr;
 
 // What FFmpeg logs while a test runs.
 class FfmpegLogCapture {
-  public:
+public:
     FfmpegLogCapture() {
         std::lock_guard<std::mutex> lock(mutex());
         text().clear();
@@ -38,7 +38,7 @@ class FfmpegLogCapture {
         return text();
     }
 
-  private:
+private:
     static std::mutex& mutex() {
         static std::mutex m;
         return m;
@@ -139,7 +139,7 @@ const AVFilterContext* filterNamed(const AVFilterGraph* graph, const char* name)
 }
 
 class MixerTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ctx_ = audiotest::openAacEncoder(48000);
         ASSERT_TRUE(ctx_);
@@ -284,6 +284,35 @@ TEST_F(MixerTest, CountersAndDrainFollowFedAndPulledFrames) {
         }
         EXPECT_EQ(mixer.Skew(), -3);
         EXPECT_EQ(mixer.Backlog(), 2);
+    }
+}
+
+// A 44.1 kHz microphone, alone or beside a 48 kHz monitor, fed one second: its resampler adds
+// frames of its own, and those count too. Pulled as the audio thread pulls, until the mixer
+// says it is drained, nothing may be left in the graph.
+TEST_F(MixerTest, DrainedOnlyOnceWhatTheResamplerAddedIsOut) {
+    const WaveFormat slowMic = fakeaudio::pcm16Format(44100, 1);
+    for (const bool withSpeaker : {false, true}) {
+        SCOPED_TRACE(withSpeaker ? "beside the monitor" : "alone");
+        AudioMixer mixer;
+        ASSERT_EQ(mixer.Initialize(ctx_.get(), &slowMic, withSpeaker ? &speaker_ : nullptr), 0);
+        for (int i = 0; i < 43; ++i) {
+            auto m = planarSine(slowMic, 1024, 440, 0.3, i * 1024L);
+            ASSERT_EQ(mixer.FeedMicrophone(m.get(), 2048), 0);
+        }
+        for (int i = 0; withSpeaker && i < 47; ++i) {
+            auto s = planarSine(speaker_, 1024, 440, 0.3, i * 1024L);
+            ASSERT_EQ(mixer.FeedSpeaker(s.get(), 4096), 0);
+        }
+        FramePtr frame(av_frame_alloc());
+        int pulled = 0;
+        while (!mixer.IsDrained()) {
+            ASSERT_GE(mixer.PullFrame(frame.get()), 0) << "not drained, yet nothing to pull";
+            av_frame_unref(frame.get());
+            ++pulled;
+        }
+        EXPECT_EQ(mixer.PullFrame(frame.get()), AVERROR(EAGAIN)) << "left in the graph";
+        EXPECT_GT(pulled, 43);
     }
 }
 

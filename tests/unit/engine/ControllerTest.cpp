@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -242,6 +244,37 @@ TEST_F(ControllerTest, ACameraThatFailsWhilePreparedIsDroppedAndTheScreenIsRecor
     c->stop();
     EXPECT_FALSE(testsupport::fileExists(dir_.file("camera.mp4")));
     EXPECT_EQ(testsupport::probeMedia(path).streams.at(0).height, kArea.height());
+}
+
+// The disk fills up (the file is the full device): the refused write is reported once, in
+// every mode, also where only the camera callback writes and no thread of ours runs.
+TEST_F(ControllerTest, AFullDiskIsReportedWithTheScreenAndWithTheCameraAlone) {
+    for (const bool onlyCamera : {false, true}) {
+        SCOPED_TRACE(onlyCamera ? "camera alone, no sound" : "screen");
+        auto c = makeController();
+        std::atomic<int> reports{0};
+        camerafakes::Event refused;
+        c->setOnWriteFailure([&] {
+            ++reports;
+            refused.set();
+        });
+        // Pictures that fill the output's buffer at once, so that it is written out soon.
+        screen_->noisy = true;
+        camera_->noisy = true;
+        c->camera().setOnlyCamera(onlyCamera);
+        if (onlyCamera) {
+            ASSERT_EQ(c->camera().openDevice(0), S_OK);
+        }
+        const std::string path = dir_.file(onlyCamera ? "camera-full.mkv" : "screen-full.mkv");
+        std::filesystem::create_symlink("/dev/full", path);
+        ASSERT_EQ(c->init(path, kArea, 30, 1500000, onlyCamera ? dir_.file("camera.mp4") : ""),
+                  S_OK);
+        ASSERT_EQ(c->start(), S_OK);
+        EXPECT_EQ(c->videoThreadStarted(), !onlyCamera);
+        EXPECT_TRUE(refused.wait(std::chrono::seconds(20))) << "the full disk went unreported";
+        c->stop();
+        EXPECT_EQ(reports.load(), 1);
+    }
 }
 
 TEST_F(ControllerTest, AFailedInitTearsDownWhatItBuiltAndEndsStopped) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
 
@@ -11,6 +12,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 #include <libavutil/samplefmt.h>
 }
 
@@ -149,6 +151,21 @@ TEST_F(EncoderTest, CloseFinishesTheFileOnceAndLetsGoOfIt) {
     EXPECT_EQ(encoder.encodeVideoFrame(small.data(), 0), 0);
     EXPECT_EQ(encoder.videoFrames(), 1);
 }  // the destructor closes the second file
+
+// The scaler reads the caller's frame where it lies: a full HD recording (8 MB a BGRA
+// picture) opens and encodes with FFmpeg's allocations capped well below one such picture.
+TEST_F(EncoderTest, FullHdKeepsNoBgraPictureOfItsOwn) {
+    const auto picture = testsupport::makeBgraPicture(1920, 1080, 0);
+    Encoder encoder(clock_);
+    source_.now = 45;
+    av_max_alloc(4 << 20);
+    const int32_t opened =
+        encoder.open(dir_.file("hd.mkv"), false, 30, 1920, 1080, 4000000, 48000, 192000);
+    const int32_t encoded = opened >= 0 ? encoder.encodeVideoFrame(picture.data(), 40) : -1;
+    av_max_alloc(INT_MAX);  // FFmpeg's default
+    EXPECT_GE(opened, 0);
+    EXPECT_EQ(encoded, 0);
+}
 
 TEST_F(EncoderTest, AudioFrameOfAnotherShapeIsRefused) {
     Encoder encoder(clock_);

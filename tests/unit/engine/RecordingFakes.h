@@ -20,12 +20,22 @@
 
 namespace recordingfakes {
 
+// Pictures an encoder cannot squeeze: a few of them fill any output buffer.
+inline void fillNoise(uint8_t* pixels, size_t bytes, uint32_t seed) {
+    uint32_t x = seed * 2654435761u + 1u;
+    for (size_t i = 0; i < bytes; ++i) {
+        x = x * 1664525u + 1013904223u;
+        pixels[i] = static_cast<uint8_t>(x >> 24);
+    }
+}
+
 // What a CountingScreen saw; outlives the screen, which its owner destroys.
 struct ScreenLog {
     std::atomic<int> grabs{0};
     std::atomic<bool> grabbing{false};
     std::atomic<bool> destroyed{false};
     std::atomic<int> grabsAfterDestroy{0};
+    std::atomic<bool> noisy{false};  // grabs are noise instead of a flat shade
     // Called on the destroying thread as the screen goes.
     std::function<void()> onDestroy;
 
@@ -72,8 +82,13 @@ public:
         if (log_->destroyed) {
             ++log_->grabsAfterDestroy;
         }
-        std::memset(buffer, (n * 16) & 0xFF,
-                    static_cast<size_t>(area.width()) * static_cast<size_t>(area.height()) * 4);
+        const size_t bytes =
+            static_cast<size_t>(area.width()) * static_cast<size_t>(area.height()) * 4;
+        if (log_->noisy) {
+            fillNoise(buffer, bytes, static_cast<uint32_t>(n));
+        } else {
+            std::memset(buffer, (n * 16) & 0xFF, bytes);
+        }
         log_->grabbing = false;
         log_->grabbed();
         return true;
@@ -95,6 +110,8 @@ public:
 
     std::function<void(const std::string& call)> beforeCall;
     camerafakes::FrameLog delivered;
+    // Set before run: the owner's callback gets noise of the frame's size instead.
+    bool noisy = false;
 
     std::vector<platform::CameraDevice> devices() override { return inner_->devices(); }
     int32_t open(int32_t position) override {
@@ -110,7 +127,16 @@ public:
             return;
         }
         inner_->setFrameCallback([this, callback](const platform::CameraFrame& frame) {
-            callback(frame);
+            if (noisy) {
+                platform::CameraFrame noise = frame;
+                noise.stride = frame.width * 4;
+                noise_.resize(static_cast<size_t>(noise.stride) * frame.height);
+                fillNoise(noise_.data(), noise_.size(), frame.sequence);
+                noise.pixels = noise_.data();
+                callback(noise);
+            } else {
+                callback(frame);
+            }
             delivered.add(frame);
         });
     }
@@ -145,6 +171,7 @@ private:
     }
 
     std::unique_ptr<platform::CameraService> inner_;
+    std::vector<uint8_t> noise_;  // streaming thread
 };
 
 }  // namespace recordingfakes

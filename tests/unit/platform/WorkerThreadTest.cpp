@@ -1,9 +1,13 @@
 #include "platform/WorkerThread.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <atomic>
+#include <climits>
 #include <condition_variable>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -41,7 +45,7 @@ private:
 TEST(WorkerThread, RunsUntilTheIterationSaysStop) {
     std::atomic<int> count{0};
     WorkerThread worker("count", [&] { return ++count < 5; }, std::chrono::milliseconds(0));
-    worker.start();
+    EXPECT_TRUE(worker.start());
     worker.join();
     EXPECT_EQ(count.load(), 5);
     EXPECT_FALSE(worker.running());
@@ -120,6 +124,51 @@ TEST(WorkerThread, SuspendAndResumeOfAThreadThatIsNotRunningReturnAtOnce) {
     worker.join();
     worker.suspend();  // ended: returns at once
     EXPECT_FALSE(worker.running());
+}
+
+// While it lives, no thread can be made: the default stack asked for is larger than any
+// address space (a real failure of the thread library, not a stand-in).
+class NoThreadsCanBeMade {
+public:
+    NoThreadsCanBeMade() {
+        pthread_getattr_default_np(&saved_);
+        pthread_attr_t huge;
+        pthread_attr_init(&huge);
+        pthread_attr_setstacksize(&huge, SIZE_MAX / 2);
+        pthread_setattr_default_np(&huge);
+        pthread_attr_destroy(&huge);
+    }
+    ~NoThreadsCanBeMade() {
+        pthread_setattr_default_np(&saved_);
+        pthread_attr_destroy(&saved_);
+    }
+
+private:
+    pthread_attr_t saved_;
+};
+
+TEST(WorkerThread, AThreadThatCouldNotBeMadeIsNotRunningAndNothingWaitsForIt) {
+    auto worker =
+        std::make_shared<WorkerThread>("unborn", [] { return true; }, std::chrono::milliseconds(1));
+    bool started = true;
+    {
+        NoThreadsCanBeMade noThreads;
+        EXPECT_NO_THROW(started = worker->start());
+    }
+    EXPECT_FALSE(started);
+    EXPECT_FALSE(worker->running());
+    // On a thread of its own, which keeps the worker alive should a call hang.
+    std::promise<void> returned;
+    std::future<void> done = returned.get_future();
+    std::thread([worker, returned = std::move(returned)]() mutable {
+        worker->suspend();
+        worker->resume();
+        worker->requestStop();
+        worker->join();
+        returned.set_value();
+    }).detach();
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+        << "suspend, resume or stop waited for a thread that was never made";
 }
 
 TEST(WorkerThread, DestructorReleasesAParkedThread) {
