@@ -6,17 +6,17 @@
 
 #include "flux/ISettingsTarget.h"
 
-// Writes every call it receives into a journal, one line per call, so a test can check what
-// was applied and in which order.
+// Writes every call it receives into a journal, one line per call ("quality 2",
+// "captureMicrophone on"), so a test can check what was applied and in which order.
 class RecordingSettingsTarget : public ISettingsTarget {
-  public:
+public:
     std::vector<std::string> journal;
 
     void setQuality(int32_t v) override { add("quality", v); }
     void setIsCapture(bool v) override { add("isCapture", v); }
     void setLoadedRect(const Rect& r) override {
-        journal.push_back("loadedRect " + std::to_string(r.left) + " " + std::to_string(r.top) +
-                          " " + std::to_string(r.right) + " " + std::to_string(r.bottom));
+        add("loadedRect", std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                              std::to_string(r.right) + " " + std::to_string(r.bottom));
     }
     void setVideoBitrate(int32_t v) override { add("videoBitrate", v); }
     void setFrameRate(int32_t v) override { add("fps", v); }
@@ -29,23 +29,22 @@ class RecordingSettingsTarget : public ISettingsTarget {
     void setCapturePlayback(bool v) override { add("capturePlayback", v); }
     void setFilterMic(bool v) override { add("filterMic", v); }
     void setFilterCoefficient(double v) override {
-        char text[64];
-        std::snprintf(text, sizeof text, "filterWC %.17g", v);
-        journal.push_back(text);
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", v);
+        add("filterWC", std::string(text));
     }
     void setCaptureCamera(bool v) override { add("isCaptureCamera", v); }
     void setOnlyCaptureCamera(bool v) override { add("isOnlyCaptureCamera", v); }
     void selectCameraDevice(int32_t v) override { add("device", v); }
     void setHotkey(const HotkeyPayload& h) override {
-        journal.push_back("hotkey " + std::to_string(h.action) + " " + h.keycode);
+        add("hotkey", std::to_string(h.action) + " " + h.keycode);
     }
     void setPointStyle(int32_t v) override { add("pointStyle", v); }
     void setShapeStyle(int32_t v) override { add("shapeStyle", v); }
     void setPressStyle(int32_t v) override { add("pressStyle", v); }
 
-  private:
-    void add(const char* name, int32_t v) { journal.push_back(name + (" " + std::to_string(v))); }
-    void add(const char* name, bool v) {
-        journal.push_back(name + std::string(v ? " on" : " off"));
-    }
+private:
+    void add(const char* name, const std::string& v) { journal.push_back(name + (" " + v)); }
+    void add(const char* name, int32_t v) { add(name, std::to_string(v)); }
+    void add(const char* name, bool v) { add(name, std::string(v ? "on" : "off")); }
 };
