@@ -459,10 +459,26 @@ bool Store::audioFormatUnsupported() const {
            (sources_.soundOn(kPlayback) && tooMuch(sources_.soundFormat(kPlayback)));
 }
 
+// A start that failed has had the engine let go of the sound sources and the camera while the
+// settings still show them on; they are opened again, or shown off where that fails, so that
+// what the user sees is what is recorded.
+void Store::reopenSources() {
+    if (audio_.captureMicrophone && !sources_.soundOn(kMicrophone)) {
+        setCaptureMicrophone(true);
+    }
+    if (audio_.capturePlayback && !sources_.soundOn(kPlayback)) {
+        setCapturePlayback(true);
+    }
+    if (camera_.isCaptureCamera && camera_.device >= 0 && !sources_.cameraOpen()) {
+        selectCamera(camera_.device);
+    }
+}
+
 void Store::startRecording() {
     if (state_ != StoreState::Idle) {
         return;
     }
+    reopenSources();
     if (CaptureRectRules::tooSmallToRecord(video_.captureRect)) {
         showMessage(Text::selectCaptureArea.get());
         return;

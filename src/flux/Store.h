@@ -106,6 +106,7 @@ private:
     void readSettings();
     void saveSettings();
     Rect desktopRect();
+    void reopenSources();
     bool audioFormatUnsupported() const;
     void showMessage(const wchar_t* text);
     void notifyBool(int32_t actionId, bool value);

@@ -367,6 +367,24 @@ TEST_F(StoreTest, RefusedStartsShowWhyAndStayIdle) {
     EXPECT_TRUE(testsupport::fileExists(settingsFile())) << "saved before the engine was asked";
 }
 
+TEST_F(StoreTest, AStartAfterAFailedPreparationReopensWhatTheSettingsShowOn) {
+    ready();
+    send(Action::SetCaptureMicrophone, true);
+    send(Action::SetCaptureCamera, true);
+    engine_.initResult = -1;
+    send(Action::StartRecording);  // the engine lets the sources and the camera go
+    views();
+    calls();
+    engine_.initResult = 0;
+    engine_.soundOpens[RecordingSources::Microphone] = false;  // gone meanwhile
+    run({{Action::StartRecording,
+          {},
+          {"ShowMessage Something in microphone goes wrong", "CaptureMicrophoneChanged off",
+           "CapturePlaybackChanged on", "CameraDeviceChanged 0", "CountDownStart"},
+          {"open microphone", "open playback", "open camera 0",
+           "init out.mp4 0 0 1920 1080 30 1500000 cam.mp4", "cursor 103 -1 -1"}}});
+}
+
 TEST_F(StoreTest, AScaledDisplayHandsPhysicalPixelsToTheEngine) {
     screen_.desktop = Rect{0, 0, 1280, 720};
     screen_.metrics = platform::DisplayMetrics{1280, 720, true, 1920, 1080};
