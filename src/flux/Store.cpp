@@ -512,10 +512,18 @@ void Store::startRecording() {
 }
 
 void Store::beginRecording() {
-    if (state_ == StoreState::CountingDown && engine_.start() >= 0) {
-        state_ = StoreState::Recording;
-        dispatch(Action::RecordingStarted, nullptr);
+    if (state_ != StoreState::CountingDown) {
+        return;
     }
+    if (engine_.start() < 0) {
+        // Left counting down, every hotkey but the end one would be ignored for good; from
+        // Idle the user can try again.
+        state_ = StoreState::Idle;
+        showMessage(Text::initFailed.get());
+        return;
+    }
+    state_ = StoreState::Recording;
+    dispatch(Action::RecordingStarted, nullptr);
 }
 
 void Store::pause() {

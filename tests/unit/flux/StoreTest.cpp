@@ -385,6 +385,24 @@ TEST_F(StoreTest, AStartAfterAFailedPreparationReopensWhatTheSettingsShowOn) {
            "init out.mp4 0 0 1920 1080 30 1500000 cam.mp4", "cursor 103 -1 -1"}}});
 }
 
+TEST_F(StoreTest, AStartThatFailsAfterTheCountDownReturnsToIdle) {
+    Store& store = ready();
+    engine_.startResult = -1;
+    run({{Action::StartRecording,
+          {},
+          {"CountDownStart"},
+          {"init out.mp4 0 0 1920 1080 30 1500000 cam.mp4", "cursor 103 -1 -1"}},
+         {Action::CountDownFinished,
+          {},
+          {"ShowMessage Exception occurred in initializion"},
+          {"start"}}});
+    EXPECT_EQ(store.state(), StoreState::Idle);
+    engine_.startResult = 0;
+    press(kF8);
+    send(Action::CountDownFinished);
+    EXPECT_EQ(store.state(), StoreState::Recording);
+}
+
 TEST_F(StoreTest, AScaledDisplayHandsPhysicalPixelsToTheEngine) {
     screen_.desktop = Rect{0, 0, 1280, 720};
     screen_.metrics = platform::DisplayMetrics{1280, 720, true, 1920, 1080};
