@@ -1,13 +1,13 @@
 #pragma once
 
-#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "flux/ISettingsTarget.h"
 
 // Writes every call it receives into a journal, one line per call ("quality 2",
-// "captureMicrophone on"), so a test can check what was applied and in which order.
+// "captureMicrophone true"), so a test can check what was applied and in which order.
 class RecordingSettingsTarget : public ISettingsTarget {
 public:
     std::vector<std::string> journal;
@@ -15,8 +15,7 @@ public:
     void setQuality(int32_t v) override { add("quality", v); }
     void setIsCapture(bool v) override { add("isCapture", v); }
     void setLoadedRect(const Rect& r) override {
-        add("loadedRect", std::to_string(r.left) + " " + std::to_string(r.top) + " " +
-                              std::to_string(r.right) + " " + std::to_string(r.bottom));
+        add("loadedRect", r.left, r.top, r.right, r.bottom);
     }
     void setVideoBitrate(int32_t v) override { add("videoBitrate", v); }
     void setFrameRate(int32_t v) override { add("fps", v); }
@@ -28,23 +27,21 @@ public:
     void setCaptureMicrophone(bool v) override { add("captureMicrophone", v); }
     void setCapturePlayback(bool v) override { add("capturePlayback", v); }
     void setFilterMic(bool v) override { add("filterMic", v); }
-    void setFilterCoefficient(double v) override {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.17g", v);
-        add("filterWC", std::string(text));
-    }
+    void setFilterCoefficient(double v) override { add("filterWC", v); }
     void setCaptureCamera(bool v) override { add("isCaptureCamera", v); }
     void setOnlyCaptureCamera(bool v) override { add("isOnlyCaptureCamera", v); }
     void selectCameraDevice(int32_t v) override { add("device", v); }
-    void setHotkey(const HotkeyPayload& h) override {
-        add("hotkey", std::to_string(h.action) + " " + h.keycode);
-    }
+    void setHotkey(const HotkeyPayload& h) override { add("hotkey", h.action, h.keycode); }
     void setPointStyle(int32_t v) override { add("pointStyle", v); }
     void setShapeStyle(int32_t v) override { add("shapeStyle", v); }
     void setPressStyle(int32_t v) override { add("pressStyle", v); }
 
 private:
-    void add(const char* name, const std::string& v) { journal.push_back(name + (" " + v)); }
-    void add(const char* name, int32_t v) { add(name, std::to_string(v)); }
-    void add(const char* name, bool v) { add(name, std::string(v ? "on" : "off")); }
+    template <class... T>
+    void add(const char* name, const T&... values) {
+        std::ostringstream line;
+        line << std::boolalpha << name;
+        ((line << ' ' << values), ...);
+        journal.push_back(line.str());
+    }
 };
