@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/FFmpegPtr.h"
+#include "engine/RecordingEngine.h"
 #include "platform/Geometry.h"
 
 namespace platform {
@@ -24,7 +25,7 @@ class WorkerThread;
 // The recording engine's front: prepares, starts, pauses, resumes and stops one recording of
 // the screen (or of the camera alone) with mixed sound. Every operation runs on the UI thread;
 // the video and audio threads are its own.
-class Controller {
+class Controller : public RecordingEngine {
 public:
     // -1 Created, 0 Ready, 1 Recording, 2 Paused, 3 Stopped.
     enum State : int32_t { Created = -1, Ready = 0, Recording = 1, Paused = 2, Stopped = 3 };
@@ -32,7 +33,7 @@ public:
     Controller();
     // Over the given sound endpoints and camera instead of the system's.
     Controller(platform::AudioEndpointFactory& audioEndpoints, platform::CameraService& camera);
-    ~Controller();
+    ~Controller() override;
     Controller(const Controller&) = delete;
     Controller& operator=(const Controller&) = delete;
 
@@ -40,23 +41,23 @@ public:
     // (after tearing down whatever was built); E_FAIL without touching anything while a
     // recording runs.
     int32_t init(const std::string& outputPath, const Rect& captureRect, uint32_t frameRate,
-                 int32_t videoBitRate, const std::string& cameraPath);
+                 int32_t videoBitRate, const std::string& cameraPath) override;
     // 0 or E_FAIL; only a prepared (Ready) recording starts.
-    int32_t start();
-    void pause();
-    void resume();
+    int32_t start() override;
+    void pause() override;
+    void resume() override;
     // Returns when the files are finished.
-    void stop();
+    void stop() override;
     // The camera's preview window: what CameraCapture::preview returns, or E_FAIL while a
     // recording is prepared or runs.
     int32_t testCamera(void* instance, const std::wstring& title, int32_t width, int32_t height,
-                       uint16_t iconId);
+                       uint16_t iconId) override;
 
     // Called once, on the thread whose write the output file refused (the video or audio
     // thread, or the camera's streaming thread in only-camera mode), when it refuses data while
     // recording (a full disk): the owner should end the recording so the file is finished. Set
     // before start.
-    void setOnWriteFailure(std::function<void()> callback);
+    void setOnWriteFailure(std::function<void()> callback) override;
 
     State state() const { return state_.load(); }
     AudioManager& audio() { return *audio_; }

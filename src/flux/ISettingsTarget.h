@@ -6,7 +6,7 @@
 #include "platform/Geometry.h"
 
 // The Store operations through which the values of the settings file are applied, so that each
-// has the effects and notifications it has when a window asks for it. SettingsFile::apply calls
+// has the effects and notifications it has when a window asks for it. SettingsCodec::apply calls
 // them in the order they are declared here, skipping values the file did not hold.
 class ISettingsTarget {
   public:

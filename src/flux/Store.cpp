@@ -1,15 +1,13 @@
 #include "flux/Store.h"
 
 #include "app/Log.h"
-#include "audio/AudioManager.h"
-#include "engine/CameraCapture.h"
 #include "engine/Controller.h"
-#include "engine/CursorOverlay.h"
-#include "engine/CursorState.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
 #include "flux/CaptureRectRules.h"
+#include "flux/ControllerSources.h"
+#include "flux/RecordingSources.h"
 #include "flux/SettingsFile.h"
 #include "flux/StoreTables.h"
 #include "input/InputManager.h"
@@ -18,29 +16,42 @@
 #include "platform/Screen.h"
 #include "platform/Strings.h"
 #include "platform/Url.h"
+#include "platform/WaveFormat.h"
 #include "text/UiText.h"
 
 namespace {
 
-constexpr int32_t kMicrophone = 0;
-constexpr int32_t kPlayback = 1;
+constexpr auto kMicrophone = RecordingSources::Microphone;
+constexpr auto kPlayback = RecordingSources::Playback;
 const wchar_t* const kNone = L"none";
 
 }  // namespace
 
 Store& Store::instance() {
-    static Store* store = new Store(ActionDispatcher::instance());  // lives until the end
+    // The Store and what it drives live until the process ends.
+    static Store* store = [] {
+        auto* controller = new Controller();
+        auto* sources = new ControllerSources(*controller);
+        platform::Screen* screen = platform::Screen::open().release();
+        return new Store(ActionDispatcher::instance(), *controller, *sources, screen,
+                         platform::Clock::system(), InputManager::instance());
+    }();
     return *store;
 }
 
-Store::Store(ActionDispatcher& dispatcher)
-    : dispatcher_(dispatcher), controller_(std::make_unique<Controller>()) {
+Store::Store(ActionDispatcher& dispatcher, RecordingEngine& engine, RecordingSources& sources,
+             platform::Screen* screen, const platform::Clock& clock, InputManager& input)
+    : dispatcher_(dispatcher),
+      engine_(engine),
+      sources_(sources),
+      screen_(screen),
+      clock_(clock),
+      input_(input) {
     cameraPath_ = kNone;
     settingPath_ = kNone;
     videoPath_ = kNone;
 
     // Physical pixels per logical pixel, where the system scales the desktop.
-    screen_ = platform::Screen::open();
     if (screen_) {
         const platform::DisplayMetrics m = screen_->displayMetrics();
         if (m.modeKnown) {
@@ -50,16 +61,16 @@ Store::Store(ActionDispatcher& dispatcher)
     }
 
     // The order of registration is part of the contract with the dispatcher.
-    static const int32_t kRequests[] = {17, 39, 40, 44, 41, 42, 43, 1,  2,  3,  4,  5,  6,
-                                        7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 46, 48, 49,
-                                        50, 58, 60, 62, 66, 45};
+    static const int32_t kRequests[] = {17, 39, 40, 44, 41, 42, 43, 1,  2,  3,  4,
+                                        5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                                        16, 46, 48, 49, 50, 58, 60, 62, 66, 45};
     for (int32_t id : kRequests) {
         dispatcher_.addListener(id, this);
     }
 
     // A file that refuses data (a full disk) is finished at once, as the end hotkey would:
     // nothing recorded after that point could be kept anyway.
-    controller_->setOnWriteFailure([this] {
+    engine_.setOnWriteFailure([this] {
         platform::MessageLoop::ui().post([this] {
             if (state_ == StoreState::Recording || state_ == StoreState::Paused) {
                 SC_LOG("Store", "Output refused data; ending the recording");
@@ -68,37 +79,79 @@ Store::Store(ActionDispatcher& dispatcher)
         });
     });
 
-    InputManager::instance().installHooks();
+    input_.installHooks();
 }
 
 Store::~Store() = default;
 
-void Store::dispatch(int32_t actionId, void* payload) { dispatcher_.dispatch(actionId, payload); }
+void Store::dispatch(int32_t actionId, void* payload) {
+    dispatcher_.dispatch(actionId, payload);
+}
 
 void Store::onAction(int32_t actionId, void* payload) {
     const auto asInt = [payload] { return *static_cast<const int32_t*>(payload); };
     const auto asBool = [payload] { return *static_cast<const bool*>(payload); };
     switch (actionId) {
-        case Action::SetCaptureMethod: setCaptureMethod(asInt()); break;
-        case Action::SetVideoBitrate: setVideoBitrate(asInt()); break;
-        case Action::SetCaptureRect: setCaptureRect(*static_cast<const Rect*>(payload)); break;
-        case Action::SetCaptureVideo: video_.isCapture = asInt(); break;
-        case Action::SetFrameRate: setFrameRate(asInt()); break;
-        case Action::SetSampleRate: setSampleRate(asInt()); break;
-        case Action::SetAudioBitrate: setAudioBitrate(asInt()); break;
-        case Action::SetChannels: setChannels(asInt()); break;
-        case Action::SetBits: setBits(asInt()); break;
-        case Action::SetCaptureMicrophone: setCaptureMicrophone(asBool()); break;
-        case Action::SetCapturePlayback: setCapturePlayback(asBool()); break;
-        case Action::SetPointStyle: setPointStyle(asInt()); break;
-        case Action::SetShapeStyle: setShapeStyle(asInt()); break;
-        case Action::SetPressStyle: setPressStyle(asInt()); break;
-        case Action::SetQuality: setQuality(asInt()); break;
-        case Action::SetHotkey: setHotkey(*static_cast<const HotkeyPayload*>(payload)); break;
-        case Action::ChooseCaptureArea: chooseCaptureArea(asInt()); break;
-        case Action::StartRecording: startRecording(); break;
-        case Action::CountDownFinished: beginRecording(); break;
-        case Action::EndRecording: endRecording(); break;
+        case Action::SetCaptureMethod:
+            setCaptureMethod(asInt());
+            break;
+        case Action::SetVideoBitrate:
+            setVideoBitrate(asInt());
+            break;
+        case Action::SetCaptureRect:
+            setCaptureRect(*static_cast<const Rect*>(payload));
+            break;
+        case Action::SetCaptureVideo:
+            video_.isCapture = asInt();
+            break;
+        case Action::SetFrameRate:
+            setFrameRate(asInt());
+            break;
+        case Action::SetSampleRate:
+            setSampleRate(asInt());
+            break;
+        case Action::SetAudioBitrate:
+            setAudioBitrate(asInt());
+            break;
+        case Action::SetChannels:
+            setChannels(asInt());
+            break;
+        case Action::SetBits:
+            setBits(asInt());
+            break;
+        case Action::SetCaptureMicrophone:
+            setCaptureMicrophone(asBool());
+            break;
+        case Action::SetCapturePlayback:
+            setCapturePlayback(asBool());
+            break;
+        case Action::SetPointStyle:
+            setPointStyle(asInt());
+            break;
+        case Action::SetShapeStyle:
+            setShapeStyle(asInt());
+            break;
+        case Action::SetPressStyle:
+            setPressStyle(asInt());
+            break;
+        case Action::SetQuality:
+            setQuality(asInt());
+            break;
+        case Action::SetHotkey:
+            setHotkey(*static_cast<const HotkeyPayload*>(payload));
+            break;
+        case Action::ChooseCaptureArea:
+            chooseCaptureArea(asInt());
+            break;
+        case Action::StartRecording:
+            startRecording();
+            break;
+        case Action::CountDownFinished:
+            beginRecording();
+            break;
+        case Action::EndRecording:
+            endRecording();
+            break;
         case Action::TogglePause:
             if (state_ == StoreState::Recording) {
                 pause();
@@ -106,14 +159,29 @@ void Store::onAction(int32_t actionId, void* payload) {
                 resume();
             }
             break;
-        case Action::HotkeyPressed: onHotkey(*static_cast<const std::string*>(payload)); break;
-        case Action::SetFilterMic: setFilterMic(asBool()); break;
-        case Action::SetFilterCoefficient: setFilterCoefficient(*static_cast<const double*>(payload)); break;
-        case Action::SetCaptureCamera: setCaptureCamera(asBool()); break;
-        case Action::SetOnlyCaptureCamera: setOnlyCaptureCamera(asBool()); break;
-        case Action::SelectCameraDevice: selectCamera(asInt()); break;
-        case Action::TestCamera: testCamera(payload); break;
-        default: break;  // registered but without behaviour
+        case Action::HotkeyPressed:
+            onHotkey(*static_cast<const std::string*>(payload));
+            break;
+        case Action::SetFilterMic:
+            setFilterMic(asBool());
+            break;
+        case Action::SetFilterCoefficient:
+            setFilterCoefficient(*static_cast<const double*>(payload));
+            break;
+        case Action::SetCaptureCamera:
+            setCaptureCamera(asBool());
+            break;
+        case Action::SetOnlyCaptureCamera:
+            setOnlyCaptureCamera(asBool());
+            break;
+        case Action::SelectCameraDevice:
+            selectCamera(asInt());
+            break;
+        case Action::TestCamera:
+            testCamera(payload);
+            break;
+        default:
+            break;  // registered but without behaviour
     }
 }
 
@@ -127,8 +195,8 @@ void Store::init() {
     setShapeStyle(-1);
     setPointStyle(8);
 
-    if (controller_->audio().microphoneOn()) {
-        controller_->audio().CloseDevice(kMicrophone);
+    if (sources_.soundOn(kMicrophone)) {
+        sources_.closeSound(kMicrophone);
     }
     audio_.captureMicrophone = false;
     notifyBool(Action::CaptureMicrophoneChanged, false);
@@ -136,7 +204,7 @@ void Store::init() {
     video_.isCapture = 1;
     setCaptureCamera(false);
     camera_.isOnlyCaptureCamera = false;
-    controller_->camera().setOnlyCamera(false);
+    sources_.setOnlyCamera(false);
     notifyBool(Action::OnlyCaptureCameraChanged, false);
     video_.captureMethod = 0;
     notifyInt(Action::CaptureMethodChanged, 0);
@@ -144,7 +212,7 @@ void Store::init() {
     setHotkey({HotkeyTable::kPauseResume, HotkeyTable::kDefaultPauseResume});
     setHotkey({HotkeyTable::kEnd, HotkeyTable::kDefaultEnd});
     audio_.filterMic = false;
-    controller_->audio().setFilterOn(false);
+    sources_.setMicrophoneFilter(false);
     notifyBool(Action::FilterMicChanged, false);
     setFilterCoefficient(0.4);
 
@@ -152,7 +220,9 @@ void Store::init() {
     setCaptureRect(CaptureRectRules::startupRect(video_.loadedRect, desktopRect()));
 }
 
-std::string Store::endHotkeyCode() { return hotkeys_.get(HotkeyTable::kEnd); }
+std::string Store::endHotkeyCode() {
+    return hotkeys_.get(HotkeyTable::kEnd);
+}
 
 // ---- settings requests --------------------------------------------------------------------
 
@@ -167,9 +237,15 @@ void Store::setQuality(int32_t quality) {
     notifyInt(Action::QualityChanged, quality);
 }
 
-void Store::setIsCapture(bool on) { video_.isCapture = on ? 1 : 0; }
-void Store::setLoadedRect(const Rect& rect) { video_.loadedRect = rect; }
-void Store::setVideoBitrate(int32_t bitrate) { video_.bitrate = bitrate; }
+void Store::setIsCapture(bool on) {
+    video_.isCapture = on ? 1 : 0;
+}
+void Store::setLoadedRect(const Rect& rect) {
+    video_.loadedRect = rect;
+}
+void Store::setVideoBitrate(int32_t bitrate) {
+    video_.bitrate = bitrate;
+}
 
 void Store::setFrameRate(int32_t fpsIndex) {
     if (StoreTables::isFrameRateIndex(fpsIndex)) {
@@ -185,34 +261,40 @@ void Store::setCaptureMethod(int32_t method) {
     notifyInt(Action::CaptureMethodChanged, method);
 }
 
-void Store::setSampleRate(int32_t rate) { audio_.sampleRate = rate; }
-void Store::setAudioBitrate(int32_t bitrate) { audio_.bitrate = bitrate; }
-void Store::setChannels(int32_t channels) { audio_.channels = channels; }
-void Store::setBits(int32_t bits) { audio_.bits = bits; }
+void Store::setSampleRate(int32_t rate) {
+    audio_.sampleRate = rate;
+}
+void Store::setAudioBitrate(int32_t bitrate) {
+    audio_.bitrate = bitrate;
+}
+void Store::setChannels(int32_t channels) {
+    audio_.channels = channels;
+}
+void Store::setBits(int32_t bits) {
+    audio_.bits = bits;
+}
 
 void Store::setCaptureMicrophone(bool on) {
-    AudioManager& manager = controller_->audio();
     if (on) {
-        if (manager.OpenDevice(kMicrophone) < 0) {
+        if (sources_.openSound(kMicrophone) < 0) {
             showMessage(Text::microphoneFailed.getDeviceMessage());
             on = false;
         }
-    } else if (manager.microphoneOn()) {
-        manager.CloseDevice(kMicrophone);
+    } else if (sources_.soundOn(kMicrophone)) {
+        sources_.closeSound(kMicrophone);
     }
     audio_.captureMicrophone = on;
     notifyBool(Action::CaptureMicrophoneChanged, on);
 }
 
 void Store::setCapturePlayback(bool on) {
-    AudioManager& manager = controller_->audio();
     if (on) {
-        if (manager.OpenDevice(kPlayback) < 0) {
+        if (sources_.openSound(kPlayback) < 0) {
             showMessage(Text::speakerFailed.getDeviceMessage());
             on = false;
         }
-    } else if (manager.speakerOn()) {
-        manager.CloseDevice(kPlayback);
+    } else if (sources_.soundOn(kPlayback)) {
+        sources_.closeSound(kPlayback);
     }
     audio_.capturePlayback = on;
     notifyBool(Action::CapturePlaybackChanged, on);
@@ -220,13 +302,13 @@ void Store::setCapturePlayback(bool on) {
 
 void Store::setFilterMic(bool on) {
     audio_.filterMic = on;
-    controller_->audio().setFilterOn(on);
+    sources_.setMicrophoneFilter(on);
     notifyBool(Action::FilterMicChanged, on);
 }
 
 void Store::setFilterCoefficient(double wc) {
     audio_.filterWC = wc;
-    controller_->audio().setWc(wc);
+    sources_.setMicrophoneFilterCoefficient(wc);
     dispatch(Action::FilterCoefficientChanged, &wc);
 }
 
@@ -271,24 +353,23 @@ void Store::chooseCaptureArea(int32_t item) {
 
 // ---- camera ---------------------------------------------------------------------------------
 
-void Store::selectCameraDevice(int32_t index) { selectCamera(index); }
+void Store::selectCameraDevice(int32_t index) {
+    selectCamera(index);
+}
 
 bool Store::selectCamera(int32_t index) {
-    CameraCapture& camera = controller_->camera();
     bool result = true;
     if (index < 0) {
-        if (CameraCapture::previewState() < 1) {
-            camera.release();
-            camera.setEnabled(false);
-            camera.setDeviceIndex(-1);
+        if (sources_.cameraPreviewRunning()) {
+            sources_.closeCameraPreview();
         } else {
-            camera.closePreview();
+            sources_.releaseCamera();
         }
     } else {
         if (!camera_.isCaptureCamera) {
             return false;
         }
-        if (camera.openDevice(index) < 0) {
+        if (sources_.openCamera(index) < 0) {
             index = -1;
             result = false;
         }
@@ -319,7 +400,7 @@ void Store::setCaptureCamera(bool on) {
 
 void Store::setOnlyCaptureCamera(bool on) {
     camera_.isOnlyCaptureCamera = on;
-    controller_->camera().setOnlyCamera(on);
+    sources_.setOnlyCamera(on);
     if (on) {
         setCaptureCamera(true);
     }
@@ -328,8 +409,7 @@ void Store::setOnlyCaptureCamera(bool on) {
 
 void Store::testCamera(const void* payload) {
     const auto& p = *static_cast<const TestCameraPayload*>(payload);
-    controller_->testCamera(p.instance, p.title, p.width, p.height,
-                            static_cast<uint16_t>(p.icon));
+    engine_.testCamera(p.instance, p.title, p.width, p.height, static_cast<uint16_t>(p.icon));
 }
 
 // ---- settings file --------------------------------------------------------------------------
@@ -361,9 +441,13 @@ StoreSettings Store::currentSettings() const {
     return s;
 }
 
-void Store::readSettings() { SettingsFile(settingPath_).load(*this); }
+void Store::readSettings() {
+    SettingsFile(settingPath_).load(*this);
+}
 
-void Store::saveSettings() { SettingsFile(settingPath_).save(currentSettings()); }
+void Store::saveSettings() {
+    SettingsFile(settingPath_).save(currentSettings());
+}
 
 // ---- recording life cycle -------------------------------------------------------------------
 
@@ -371,15 +455,30 @@ bool Store::audioFormatUnsupported() const {
     const auto tooMuch = [](const WaveFormat* f) {
         return f != nullptr && (f->samplesPerSec > 48000 || f->channels > 2);
     };
-    AudioManager& manager = controller_->audio();
-    return (manager.microphoneOn() && tooMuch(manager.microphoneFormat())) ||
-           (manager.speakerOn() && tooMuch(manager.speakerFormat()));
+    return (sources_.soundOn(kMicrophone) && tooMuch(sources_.soundFormat(kMicrophone))) ||
+           (sources_.soundOn(kPlayback) && tooMuch(sources_.soundFormat(kPlayback)));
+}
+
+// A start that failed has had the engine let go of the sound sources and the camera while the
+// settings still show them on; they are opened again, or shown off where that fails, so that
+// what the user sees is what is recorded.
+void Store::reopenSources() {
+    if (audio_.captureMicrophone && !sources_.soundOn(kMicrophone)) {
+        setCaptureMicrophone(true);
+    }
+    if (audio_.capturePlayback && !sources_.soundOn(kPlayback)) {
+        setCapturePlayback(true);
+    }
+    if (camera_.isCaptureCamera && camera_.device >= 0 && !sources_.cameraOpen()) {
+        selectCamera(camera_.device);
+    }
 }
 
 void Store::startRecording() {
     if (state_ != StoreState::Idle) {
         return;
     }
+    reopenSources();
     if (CaptureRectRules::tooSmallToRecord(video_.captureRect)) {
         showMessage(Text::selectCaptureArea.get());
         return;
@@ -401,23 +500,30 @@ void Store::startRecording() {
     const std::string videoPath = WideToAnsi(videoPath_);
     const uint32_t frameRate =
         static_cast<uint32_t>(StoreTables::frameRate(video_.fps).value_or(30));
-    if (controller_->init(videoPath, physical, frameRate, video_.bitrate, cameraPath) < 0) {
+    if (engine_.init(videoPath, physical, frameRate, video_.bitrate, cameraPath) < 0) {
         showMessage(Text::initFailed.get());
         return;
     }
-    CursorOverlay::compose(CursorState::instance(),
-                           static_cast<uint32_t>(StoreTables::pointResource(mouse_.pointStyle)),
-                           static_cast<uint32_t>(StoreTables::shapeResource(mouse_.shapeStyle)),
-                           static_cast<uint32_t>(StoreTables::pressResource(mouse_.pressStyle)));
+    sources_.composeCursor(StoreTables::pointResource(mouse_.pointStyle),
+                           StoreTables::shapeResource(mouse_.shapeStyle),
+                           StoreTables::pressResource(mouse_.pressStyle));
     state_ = StoreState::CountingDown;
     dispatch(Action::CountDownStart, nullptr);
 }
 
 void Store::beginRecording() {
-    if (state_ == StoreState::CountingDown && controller_->start() >= 0) {
-        state_ = StoreState::Recording;
-        dispatch(Action::RecordingStarted, nullptr);
+    if (state_ != StoreState::CountingDown) {
+        return;
     }
+    if (engine_.start() < 0) {
+        // Left counting down, every hotkey but the end one would be ignored for good; from
+        // Idle the user can try again.
+        state_ = StoreState::Idle;
+        showMessage(Text::initFailed.get());
+        return;
+    }
+    state_ = StoreState::Recording;
+    dispatch(Action::RecordingStarted, nullptr);
 }
 
 void Store::pause() {
@@ -426,7 +532,7 @@ void Store::pause() {
     }
     state_ = StoreState::Paused;
     SC_LOG("Store", "Call controller pause");
-    controller_->pause();
+    engine_.pause();
     SC_LOG("Store", "Call view pause");
     dispatch(Action::RecordingPaused, nullptr);
 }
@@ -437,7 +543,7 @@ void Store::resume() {
     }
     state_ = StoreState::Recording;
     SC_LOG("Store", "Call controller resume");
-    controller_->resume();
+    engine_.resume();
     SC_LOG("Store", "Call view resume");
     dispatch(Action::RecordingResumed, nullptr);
 }
@@ -447,19 +553,21 @@ void Store::endRecording() {
         resume();
     }
     state_ = StoreState::Ended;
-    InputManager::instance().removeHooks();
-    controller_->stop();
+    input_.removeHooks();
+    engine_.stop();
     dispatch(Action::RecordingEnded, nullptr);
 }
 
 void Store::onHotkey(const std::string& keycode) {
-    const uint32_t now = platform::Clock::system().nowMs();
+    const uint32_t now = clock_.nowMs();
     if (now - lastHotkeyTime_ < 100) {
         return;
     }
     lastHotkeyTime_ = now;
     switch (hotkeys_.match(keycode)) {
-        case HotkeyTable::kStart: startRecording(); break;
+        case HotkeyTable::kStart:
+            startRecording();
+            break;
         case HotkeyTable::kPauseResume:
             if (state_ == StoreState::Recording) {
                 pause();
@@ -467,8 +575,11 @@ void Store::onHotkey(const std::string& keycode) {
                 resume();
             }
             break;
-        case HotkeyTable::kEnd: endRecording(); break;
-        default: break;
+        case HotkeyTable::kEnd:
+            endRecording();
+            break;
+        default:
+            break;
     }
 }
 
@@ -478,10 +589,18 @@ void Store::OpenHelpPage() {
 
 // ---- helpers --------------------------------------------------------------------------------
 
-Rect Store::desktopRect() { return screen_ ? screen_->desktopRect() : Rect{}; }
+Rect Store::desktopRect() {
+    return screen_ ? screen_->desktopRect() : Rect{};
+}
 
-void Store::showMessage(const wchar_t* text) { dispatch(Action::ShowMessage, &text); }
+void Store::showMessage(const wchar_t* text) {
+    dispatch(Action::ShowMessage, &text);
+}
 
-void Store::notifyBool(int32_t actionId, bool value) { dispatch(actionId, &value); }
+void Store::notifyBool(int32_t actionId, bool value) {
+    dispatch(actionId, &value);
+}
 
-void Store::notifyInt(int32_t actionId, int32_t value) { dispatch(actionId, &value); }
+void Store::notifyInt(int32_t actionId, int32_t value) {
+    dispatch(actionId, &value);
+}

@@ -1,21 +1,22 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "flux/ISettingsTarget.h"
 #include "flux/IActionListener.h"
+#include "flux/ISettingsTarget.h"
 #include "flux/StoreSettings.h"
 #include "flux/StoreState.h"
 #include "input/HotkeyTable.h"
 
 class ActionDispatcher;
-class Controller;
 class InputManager;
+class RecordingEngine;
+class RecordingSources;
 namespace platform {
+class Clock;
 class Screen;
-}
+}  // namespace platform
 
 // The single holder of application state and the only listener of request actions. Each
 // request changes the state, drives the recording engine where needed and is answered with
@@ -25,9 +26,12 @@ public:
     // The program's Store, created on first use, never destroyed.
     static Store& instance();
 
-    // A Store that listens on and notifies through `dispatcher`. The program has exactly one
-    // (instance()); tests make their own with a dispatcher of their own.
-    explicit Store(ActionDispatcher& dispatcher);
+    // A Store that listens on and notifies through `dispatcher`, drives `engine` and
+    // `sources`, takes the desktop's size and scale from `screen` (null where there is no
+    // display), throttles hotkeys by `clock` and installs the hooks of `input`. The program has
+    // exactly one (instance(), on the real ones); tests make their own. All must outlive it.
+    Store(ActionDispatcher& dispatcher, RecordingEngine& engine, RecordingSources& sources,
+          platform::Screen* screen, const platform::Clock& clock, InputManager& input);
     ~Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
@@ -55,7 +59,6 @@ public:
     int32_t quality() const { return quality_; }
     double scaleX() const { return scaleX_; }
     double scaleY() const { return scaleY_; }
-    Controller& controller() { return *controller_; }
     HotkeyTable& hotkeys() { return hotkeys_; }
 
     // The file values as the settings file writes them.
@@ -73,7 +76,6 @@ public:
     static void OpenHelpPage();
 
 private:
-
     // Requests and the operations the settings file applies through.
     void setQuality(int32_t quality) override;
     void setIsCapture(bool on) override;
@@ -104,17 +106,22 @@ private:
     void readSettings();
     void saveSettings();
     Rect desktopRect();
+    void reopenSources();
     bool audioFormatUnsupported() const;
     void showMessage(const wchar_t* text);
     void notifyBool(int32_t actionId, bool value);
     void notifyInt(int32_t actionId, int32_t value);
     void dispatch(int32_t actionId, void* payload);
 
+    // The collaborators, and the state below: UI thread only, like everything here.
     ActionDispatcher& dispatcher_;
-    // UI thread only, like everything here.
+    RecordingEngine& engine_;
+    RecordingSources& sources_;
+    platform::Screen* screen_;  // null where there is no display
+    const platform::Clock& clock_;
+    InputManager& input_;
     double scaleX_ = 1.0;
     double scaleY_ = 1.0;
-    std::unique_ptr<Controller> controller_;
     VideoSettings video_;
     AudioSettings audio_;
     HotkeyTable hotkeys_;
@@ -125,6 +132,5 @@ private:
     std::wstring cameraPath_;
     std::wstring settingPath_;
     std::wstring videoPath_;
-    std::unique_ptr<platform::Screen> screen_;  // null where there is no display
     uint32_t lastHotkeyTime_ = 0;
 };

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "flux/SettingsFile.h"
+#include "flux/SettingsCodec.h"
 #include "flux/StoreTables.h"
 
 namespace {
@@ -214,13 +214,13 @@ StoreSettings afterRoundTrip(StoreSettings s) {
 
 void checkRoundTrip(const StoreSettings& values, const char* origin) {
     std::string text;
-    FUZZ_CHECK(SettingsFile::serialize(values, text), "%s: finite values were not written", origin);
-    const StoreSettings back = SettingsFile::parse(text);
+    FUZZ_CHECK(SettingsCodec::serialize(values, text), "%s: finite values were not written", origin);
+    const StoreSettings back = SettingsCodec::parse(text);
     const char* changed = firstDifference(back, afterRoundTrip(values));
     FUZZ_CHECK(changed == nullptr, "%s: %s differs after writing and reading %s", origin, changed,
                text.c_str());
     std::string again;
-    FUZZ_CHECK(SettingsFile::serialize(back, again) && again == text,
+    FUZZ_CHECK(SettingsCodec::serialize(back, again) && again == text,
                "%s: second write differs:\n    %s\n    %s", origin, text.c_str(), again.c_str());
 }
 
@@ -274,7 +274,7 @@ void checkValuesFromInput(const uint8_t* data, size_t size) {
 
     if (s.filterWC && !std::isfinite(*s.filterWC)) {
         std::string out = "untouched";
-        FUZZ_CHECK(!SettingsFile::serialize(s, out) && out == "untouched",
+        FUZZ_CHECK(!SettingsCodec::serialize(s, out) && out == "untouched",
                    "a non-finite coefficient was written: %s", out.c_str());
         return;
     }
@@ -285,7 +285,7 @@ void checkValuesFromInput(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const StoreSettings read =
-        SettingsFile::parse(std::string(reinterpret_cast<const char*>(data), size));
+        SettingsCodec::parse(std::string(reinterpret_cast<const char*>(data), size));
     checkUsable(read);
     checkNumbers(data, size, read);
     checkRoundTrip(read, "file");

@@ -1,22 +1,21 @@
 #pragma once
 
-#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "flux/ISettingsTarget.h"
 
-// Writes every call it receives into a journal, one line per call, so a test can check what
-// was applied and in which order.
+// Writes every call it receives into a journal, one line per call ("quality 2",
+// "captureMicrophone true"), so a test can check what was applied and in which order.
 class RecordingSettingsTarget : public ISettingsTarget {
-  public:
+public:
     std::vector<std::string> journal;
 
     void setQuality(int32_t v) override { add("quality", v); }
     void setIsCapture(bool v) override { add("isCapture", v); }
     void setLoadedRect(const Rect& r) override {
-        journal.push_back("loadedRect " + std::to_string(r.left) + " " + std::to_string(r.top) +
-                          " " + std::to_string(r.right) + " " + std::to_string(r.bottom));
+        add("loadedRect", r.left, r.top, r.right, r.bottom);
     }
     void setVideoBitrate(int32_t v) override { add("videoBitrate", v); }
     void setFrameRate(int32_t v) override { add("fps", v); }
@@ -28,24 +27,21 @@ class RecordingSettingsTarget : public ISettingsTarget {
     void setCaptureMicrophone(bool v) override { add("captureMicrophone", v); }
     void setCapturePlayback(bool v) override { add("capturePlayback", v); }
     void setFilterMic(bool v) override { add("filterMic", v); }
-    void setFilterCoefficient(double v) override {
-        char text[64];
-        std::snprintf(text, sizeof text, "filterWC %.17g", v);
-        journal.push_back(text);
-    }
+    void setFilterCoefficient(double v) override { add("filterWC", v); }
     void setCaptureCamera(bool v) override { add("isCaptureCamera", v); }
     void setOnlyCaptureCamera(bool v) override { add("isOnlyCaptureCamera", v); }
     void selectCameraDevice(int32_t v) override { add("device", v); }
-    void setHotkey(const HotkeyPayload& h) override {
-        journal.push_back("hotkey " + std::to_string(h.action) + " " + h.keycode);
-    }
+    void setHotkey(const HotkeyPayload& h) override { add("hotkey", h.action, h.keycode); }
     void setPointStyle(int32_t v) override { add("pointStyle", v); }
     void setShapeStyle(int32_t v) override { add("shapeStyle", v); }
     void setPressStyle(int32_t v) override { add("pressStyle", v); }
 
-  private:
-    void add(const char* name, int32_t v) { journal.push_back(name + (" " + std::to_string(v))); }
-    void add(const char* name, bool v) {
-        journal.push_back(name + std::string(v ? " on" : " off"));
+private:
+    template <class... T>
+    void add(const char* name, const T&... values) {
+        std::ostringstream line;
+        line << std::boolalpha << name;
+        ((line << ' ' << values), ...);
+        journal.push_back(line.str());
     }
 };
