@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/FFmpegPtr.h"
-#include "platform/Geometry.h"
+#include "base/FFmpegPtr.h"
+#include "base/Geometry.h"
 
 namespace platform {
 class AudioEndpointFactory;

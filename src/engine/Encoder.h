@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "engine/FFmpegPtr.h"
+#include "base/FFmpegPtr.h"
 #include "engine/RecordingClock.h"
 
 struct AVStream;

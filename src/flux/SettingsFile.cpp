@@ -16,7 +16,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "flux/LogLastError.h"
 #include "flux/StoreTables.h"
 #include "platform/FileReplacer.h"

@@ -1,7 +1,7 @@
 #include "flux/Store.h"
 
-#include "app/Log.h"
 #include "audio/AudioManager.h"
+#include "base/Log.h"
 #include "engine/CameraCapture.h"
 #include "engine/Controller.h"
 #include "engine/CursorOverlay.h"

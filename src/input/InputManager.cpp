@@ -1,6 +1,6 @@
 #include "input/InputManager.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "engine/CursorState.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/Actions.h"

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/HResult.h"
+#include "base/HResult.h"
 #include "platform/ThreadPriority.h"
 
 namespace platform {

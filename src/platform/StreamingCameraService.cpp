@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/HResult.h"
+#include "base/Log.h"
 #include "platform/CameraPreview.h"
-#include "platform/HResult.h"
 #include "platform/MessageLoop.h"
 
 namespace platform {

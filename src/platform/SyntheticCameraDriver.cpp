@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/HResult.h"
+#include "base/HResult.h"
 
 namespace platform {
 namespace {

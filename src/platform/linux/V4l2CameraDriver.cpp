@@ -16,9 +16,9 @@
 #include <filesystem>
 #include <utility>
 
-#include "app/Log.h"
+#include "base/HResult.h"
+#include "base/Log.h"
 #include "platform/CameraFrameConverter.h"
-#include "platform/HResult.h"
 #include "platform/Strings.h"
 
 namespace platform {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "TestServers.h"
+#include "base/HResult.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
 #include "platform/MessageLoop.h"
 #include "platform/Strings.h"
 #include "platform/SyntheticCameraDriver.h"

@@ -20,15 +20,15 @@ extern "C" {
 #include "ChildProcess.h"
 #include "MediaProbe.h"
 #include "TestServers.h"
-#include "app/Log.h"
 #include "audio/AudioManager.h"
 #include "audio/AudioMixer.h"
+#include "base/HResult.h"
+#include "base/Log.h"
 #include "engine/CameraCapture.h"
 #include "engine/Controller.h"
 #include "engine/Encoder.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
 #include "platform/SyntheticCameraDriver.h"
 
 namespace {

@@ -18,9 +18,9 @@ extern "C" {
 #include "ChildProcess.h"
 #include "MediaProbe.h"
 #include "RecordingFakes.h"
+#include "base/HResult.h"
 #include "engine/Encoder.h"
 #include "engine/RecordingClock.h"
-#include "platform/HResult.h"
 #include "platform/StreamingCameraService.h"
 #include "platform/SyntheticCameraDriver.h"
 

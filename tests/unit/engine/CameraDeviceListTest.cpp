@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "CameraFakes.h"
+#include "base/HResult.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
 #include "platform/StreamingCameraService.h"
 #include "platform/SyntheticCameraDriver.h"
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "CameraFakes.h"
+#include "base/HResult.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
 #include "platform/StreamingCameraService.h"
 #include "platform/SyntheticCameraDriver.h"
 

@@ -6,9 +6,9 @@
 #include <fstream>
 
 #include "ChildProcess.h"
+#include "base/HResult.h"
 #include "engine/CameraDeviceList.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
 #include "platform/StreamingCameraService.h"
 #include "platform/linux/V4l2CameraDriver.h"
 

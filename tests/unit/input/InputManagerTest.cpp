@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "app/Log.h"
+#include "base/Log.h"
 #include "engine/CursorState.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/Actions.h"
