@@ -8,7 +8,7 @@
 
 #include "base/HResult.h"
 #include "base/Log.h"
-#include "engine/CameraDeviceList.h"
+#include "camera/CameraDeviceList.h"
 #include "engine/Encoder.h"
 #include "engine/RecordingClock.h"
 

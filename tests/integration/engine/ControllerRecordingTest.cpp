@@ -19,6 +19,7 @@ extern "C" {
 #include "../../unit/engine/RecordingFakes.h"
 #include "ChildProcess.h"
 #include "MediaProbe.h"
+#include "SyntheticCameraDriver.h"
 #include "TestServers.h"
 #include "audio/AudioManager.h"
 #include "audio/AudioMixer.h"
@@ -29,7 +30,6 @@ extern "C" {
 #include "engine/Encoder.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/CameraService.h"
-#include "platform/SyntheticCameraDriver.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ protected:
 
     testsupport::TempDir dir_;
     testsupport::ChildProcess listener_;
-    ObservedCameraService camera_{CameraService::create(CameraService::Backend::Synthetic)};
+    ObservedCameraService camera_{platform::createSyntheticCameraService()};
 };
 
 TEST_F(ControllerRecordingTest, FiveSecondsOfScreenSoundAndCameraGiveStreamsOfOneLength) {

@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "base/Guarded.h"
+#include "camera/CameraStreamer.h"
 #include "platform/CameraDriver.h"
 #include "platform/CameraService.h"
-#include "platform/CameraStreamer.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/CameraStreamer.h"
+#include "camera/CameraStreamer.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "platform/StreamingCameraService.h"
+#include "camera/StreamingCameraService.h"
 
 #include <atomic>
 #include <cstring>

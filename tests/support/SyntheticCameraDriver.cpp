@@ -1,4 +1,4 @@
-#include "platform/SyntheticCameraDriver.h"
+#include "SyntheticCameraDriver.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/HResult.h"
+#include "camera/StreamingCameraService.h"
 
 namespace platform {
 namespace {
@@ -134,6 +135,10 @@ std::unique_ptr<CameraFrameSource> SyntheticCameraDriver::open(int32_t position)
         return nullptr;
     }
     return std::make_unique<SyntheticCameraSource>();
+}
+
+std::unique_ptr<CameraService> createSyntheticCameraService() {
+    return std::make_unique<StreamingCameraService>(std::make_unique<SyntheticCameraDriver>());
 }
 
 }  // namespace platform

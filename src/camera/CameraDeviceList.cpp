@@ -1,4 +1,4 @@
-#include "engine/CameraDeviceList.h"
+#include "camera/CameraDeviceList.h"
 
 #include "base/HResult.h"
 #include "platform/CameraService.h"
