@@ -10,6 +10,7 @@
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
 #include "flux/CaptureRectRules.h"
+#include "flux/InputRouter.h"
 #include "flux/SettingsFile.h"
 #include "flux/StoreTables.h"
 #include "input/InputManager.h"
@@ -68,7 +69,7 @@ Store::Store(ActionDispatcher& dispatcher)
         });
     });
 
-    InputManager::instance().installHooks();
+    InputRouter::manager().installHooks();
 }
 
 Store::~Store() = default;
@@ -447,7 +448,7 @@ void Store::endRecording() {
         resume();
     }
     state_ = StoreState::Ended;
-    InputManager::instance().removeHooks();
+    InputRouter::manager().removeHooks();
     controller_->stop();
     dispatch(Action::RecordingEnded, nullptr);
 }
