@@ -85,8 +85,7 @@ TEST(CameraDeviceList, NamesComeBackThroughTheAnsiCodePage) {
 }
 
 TEST(CameraDeviceList, WithoutAServiceGivenItUsesTheProcessService) {
-    auto previous =
-        CameraService::installShared(platform::createSyntheticCameraService());
+    auto previous = CameraService::installShared(platform::createSyntheticCameraService());
     const CameraDeviceList names;
     EXPECT_EQ(names, (std::list<std::wstring>{platform::SyntheticCameraDriver::kFriendlyName}));
     EXPECT_EQ(CameraDeviceList::find(1), E_FAIL);
