@@ -11,7 +11,7 @@ extern "C" {
 #include <memory>
 #include <vector>
 
-#include "platform/CameraFrameConverter.h"
+#include "camera/CameraFrameConverter.h"
 
 namespace {
 

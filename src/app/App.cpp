@@ -4,7 +4,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Directories.h"
-#include "app/Log.h"
+#include "base/Log.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/Actions.h"
 #include "flux/Store.h"

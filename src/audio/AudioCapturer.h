@@ -4,9 +4,9 @@
 #include <deque>
 #include <memory>
 
+#include "base/Guarded.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/Clock.h"
-#include "platform/Guarded.h"
 #include "platform/WaveFormat.h"
 
 // One chunk of interleaved PCM: chunkBytes() bytes, owned by whoever holds it.

@@ -9,7 +9,7 @@ extern "C" {
 #include <cmath>
 #include <utility>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "platform/ThreadPriority.h"
 
 namespace {

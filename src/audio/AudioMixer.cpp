@@ -16,7 +16,7 @@ extern "C" {
 #include <algorithm>
 #include <cstdio>
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace {
 
@@ -41,19 +41,6 @@ AVSampleFormat inputFormatFor(int bitsPerSample) {
 }
 
 }  // namespace
-
-void AudioMixer::FrameFree::operator()(AVFrame* f) const {
-    av_frame_free(&f);
-}
-void AudioMixer::SwrFree::operator()(SwrContext* s) const {
-    swr_free(&s);
-}
-void AudioMixer::BufferFree::operator()(uint8_t* p) const {
-    av_free(p);
-}
-void AudioMixer::GraphFree::operator()(AVFilterGraph* g) const {
-    avfilter_graph_free(&g);
-}
 
 AudioMixer::AudioMixer() = default;
 
@@ -387,7 +374,7 @@ int AudioMixer::feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* 
 int AudioMixer::push(Source& s, AVFilterContext* Graph::*source) {
     // The graph gets its own reference-counted copy; the output frame stays ours to fill again.
     const AVFrame* out = s.output.get();
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+    FFmpegPtr<AVFrame> frame(av_frame_alloc());
     int ret = frame ? 0 : AVERROR(ENOMEM);
     if (ret >= 0) {
         frame->nb_samples = out->nb_samples;

@@ -5,7 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Guarded.h"
+#include "base/FFmpegPtr.h"
+#include "base/Guarded.h"
 #include "platform/WaveFormat.h"
 
 struct AVCodecContext;
@@ -56,28 +57,15 @@ public:
     const AVFilterGraph* graph();
 
 private:
-    struct FrameFree {
-        void operator()(AVFrame* f) const;
-    };
-    struct SwrFree {
-        void operator()(SwrContext* s) const;
-    };
-    struct BufferFree {
-        void operator()(uint8_t* p) const;
-    };
-    struct GraphFree {
-        void operator()(AVFilterGraph* g) const;
-    };
-
     // One recorded source. Built by Initialize; then used by the mixer thread alone, except the
     // counter, which other threads read.
     struct Source {
         const WaveFormat* format = nullptr;  // the capturer's, not owned
         int inputFormat = -1;                // AVSampleFormat of its chunks
-        std::unique_ptr<AVFrame, FrameFree> input;
-        std::unique_ptr<SwrContext, SwrFree> resampler;
-        std::unique_ptr<AVFrame, FrameFree> output;  // encoder format, reused for every push
-        std::unique_ptr<uint8_t, BufferFree> outputBuffer;
+        FFmpegPtr<AVFrame> input;
+        FFmpegPtr<SwrContext> resampler;
+        FFmpegPtr<AVFrame> output;  // encoder format, reused for every push
+        FFmpegPtr<uint8_t> outputBuffer;
         int outputFill = 0;                      // samples already converted into output
         std::vector<uint8_t> widened;            // 24-bit chunks widened to 32 bits
         std::atomic<uint64_t> pushedSamples{0};  // written by the mixer thread, read by any
@@ -86,7 +74,7 @@ private:
     // The graph and its filters: entered by the mixer thread (pushes) and the encoder's audio
     // thread (pulls), always under the lock.
     struct Graph {
-        std::unique_ptr<AVFilterGraph, GraphFree> graph;
+        FFmpegPtr<AVFilterGraph> graph;
         AVFilterContext* volume = nullptr;
         AVFilterContext* speakerSource = nullptr;
         AVFilterContext* micSource = nullptr;

@@ -4,7 +4,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "platform/ThreadPriority.h"
 
 namespace {

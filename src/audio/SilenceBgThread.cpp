@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "platform/Session.h"
 #include "platform/ThreadPriority.h"
 

@@ -6,11 +6,11 @@
 #include <thread>
 #include <utility>
 
-#include "app/Log.h"
-#include "engine/CameraDeviceList.h"
+#include "base/HResult.h"
+#include "base/Log.h"
+#include "camera/CameraDeviceList.h"
 #include "engine/Encoder.h"
 #include "engine/RecordingClock.h"
-#include "platform/HResult.h"
 
 namespace {
 

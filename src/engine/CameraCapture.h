@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Geometry.h"
 #include "platform/CameraService.h"
-#include "platform/Geometry.h"
 
 class Encoder;
 class RecordingClock;

@@ -8,9 +8,10 @@ extern "C" {
 #include <chrono>
 #include <exception>
 
-#include "app/Log.h"
 #include "audio/AudioManager.h"
 #include "audio/AudioMixer.h"
+#include "base/HResult.h"
+#include "base/Log.h"
 #include "engine/CameraCapture.h"
 #include "engine/Encoder.h"
 #include "engine/RecordingClock.h"
@@ -18,7 +19,6 @@ extern "C" {
 #include "platform/AudioEndpoint.h"
 #include "platform/CameraService.h"
 #include "platform/Clock.h"
-#include "platform/HResult.h"
 #include "platform/WorkerThread.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/FFmpegPtr.h"
+#include "base/FFmpegPtr.h"
+#include "base/Geometry.h"
 #include "engine/RecordingEngine.h"
-#include "platform/Geometry.h"
 
 namespace platform {
 class AudioEndpointFactory;

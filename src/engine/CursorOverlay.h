@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "base/Geometry.h"
 #include "engine/CursorState.h"
-#include "platform/Geometry.h"
 
 // The pointer the recorder draws into every grab (grabs do not contain the system's): a
 // pointer image over an aperture, or over a press aperture right after a left click, composed

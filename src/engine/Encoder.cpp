@@ -9,7 +9,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace {
 

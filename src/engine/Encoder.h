@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "engine/FFmpegPtr.h"
+#include "base/FFmpegPtr.h"
 #include "engine/RecordingClock.h"
-#include "platform/Guarded.h"
+#include "base/Guarded.h"
 
 struct AVStream;
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/Geometry.h"
 #include "engine/CursorState.h"
 #include "engine/RecordingClock.h"
 #include "engine/SdlSurface.h"
-#include "platform/Geometry.h"
 #include "platform/Screen.h"
 
 // Grabs one area of the desktop into a caller's buffer as top-down 32-bit B, G, R, X rows,

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/Geometry.h"
+#include "base/Geometry.h"
 
 // The Store's arithmetic on capture rectangles. Widths and heights are taken in 64 bits, so a
 // rectangle read from the settings file with sides far apart cannot overflow.

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "base/Geometry.h"
 #include "flux/ActionPayloads.h"
-#include "platform/Geometry.h"
 
 // The Store operations through which the values of the settings file are applied, so that each
 // has the effects and notifications it has when a window asks for it. SettingsCodec::apply calls

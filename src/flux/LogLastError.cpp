@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "platform/LastError.h"
 
 void LogLastError(const char* marker) {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "flux/LogLastError.h"
 #include "flux/SettingsCodec.h"
 #include "platform/FileReplacer.h"

@@ -1,12 +1,13 @@
 #include "flux/Store.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "engine/Controller.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
 #include "flux/CaptureRectRules.h"
 #include "flux/ControllerSources.h"
+#include "flux/InputRouter.h"
 #include "flux/RecordingSources.h"
 #include "flux/SettingsFile.h"
 #include "flux/StoreTables.h"
@@ -34,7 +35,7 @@ Store& Store::instance() {
         auto* sources = new ControllerSources(*controller);
         platform::Screen* screen = platform::Screen::open().release();
         return new Store(ActionDispatcher::instance(), *controller, *sources, screen,
-                         platform::Clock::system(), InputManager::instance());
+                         platform::Clock::system(), InputRouter::manager());
     }();
     return *store;
 }

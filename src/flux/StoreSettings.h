@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/Geometry.h"
 #include "flux/ActionPayloads.h"
-#include "platform/Geometry.h"
 
 // Every value the settings file can carry. Read from a file, a member is set only when the file
 // held it with an acceptable type and range; written to a file, every member that is set is

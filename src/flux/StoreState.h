@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/Geometry.h"
+#include "base/Geometry.h"
 
 // The recording state the Store runs through.
 enum class StoreState : int32_t { CountingDown = 0, Recording = 1, Paused = 2, Ended = 3, Idle = 4 };

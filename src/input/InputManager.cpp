@@ -1,21 +1,11 @@
 #include "input/InputManager.h"
 
-#include "app/Log.h"
-#include "engine/CursorState.h"
-#include "flux/ActionDispatcher.h"
-#include "flux/Actions.h"
+#include "base/Log.h"
 #include "input/Keycode.h"
 #include "platform/Strings.h"
 
-InputManager& InputManager::instance() {
-    static InputManager* manager = new InputManager(
-        platform::InputHooks::system(), ActionDispatcher::instance(), CursorState::instance());
-    return *manager;  // lives until the process ends, like the hooks it owns
-}
-
-InputManager::InputManager(platform::InputHooks& hooks, ActionDispatcher& dispatcher,
-                           CursorState& cursor)
-    : hooks_(hooks), dispatcher_(dispatcher), cursor_(cursor) {}
+InputManager::InputManager(platform::InputHooks& hooks, InputSink& sink)
+    : hooks_(hooks), sink_(sink) {}
 
 void InputManager::installHooks() {
     if (!mouseInstalled_) {
@@ -48,20 +38,15 @@ void InputManager::removeHooks() {
 }
 
 void InputManager::onMouseEvent(const platform::MouseEvent& event) {
-    cursor_.x.store(event.pt.x);
-    cursor_.y.store(event.pt.y);
-    cursor_.pressed.store(event.message == platform::msg::LButtonDown ? 1 : 0);
+    sink_.mouseEvent(event.pt.x, event.pt.y, event.message == platform::msg::LButtonDown);
 }
 
 void InputManager::onKeyboardEvent(const platform::KeyboardEvent& event) {
     if (event.message != platform::msg::KeyDown && event.message != platform::msg::SysKeyDown) {
         return;
     }
-    std::string keycode =
-        Keycode::forKeyDown(event.isKeyDown(vk::Control), event.isKeyDown(vk::LShift),
-                            event.isKeyDown(vk::Menu), event.vkCode);
-    // The Store handles it before dispatch returns; the local outlives every listener's use.
-    dispatcher_.dispatch(Action::HotkeyPressed, &keycode);
+    sink_.keyDown(Keycode::forKeyDown(event.isKeyDown(vk::Control), event.isKeyDown(vk::LShift),
+                                      event.isKeyDown(vk::Menu), event.vkCode));
 }
 
 std::wstring InputManager::keycodeText(const std::wstring& keycode) const {

@@ -3,21 +3,16 @@
 #include <cstdint>
 #include <string>
 
+#include "input/InputSink.h"
 #include "platform/InputHooks.h"
 
-class ActionDispatcher;
-struct CursorState;
-
-// The global mouse and keyboard hooks: the mouse hook keeps the pointer position and the
-// left-button press in the CursorState read by every screen grab; the keyboard hook sends
-// every key-down to the Store as HotkeyPressed with its keycode. UI thread only, apart from
-// what the hooks write into the CursorState.
+// The global mouse and keyboard hooks: the mouse hook hands every event's pointer position and
+// left-button press to the sink, the keyboard hook every key-down with its keycode. UI thread
+// only. The process's manager, wired to the dispatcher and the cursor record, is
+// InputRouter::manager() (flux).
 class InputManager {
   public:
-    // The process-wide manager on the desktop's hooks, the dispatcher and the cursor record.
-    static InputManager& instance();
-
-    InputManager(platform::InputHooks& hooks, ActionDispatcher& dispatcher, CursorState& cursor);
+    InputManager(platform::InputHooks& hooks, InputSink& sink);
 
     InputManager(const InputManager&) = delete;
     InputManager& operator=(const InputManager&) = delete;
@@ -42,8 +37,7 @@ class InputManager {
 
   private:
     platform::InputHooks& hooks_;
-    ActionDispatcher& dispatcher_;
-    CursorState& cursor_;
+    InputSink& sink_;
 
     // UI thread only.
     bool mouseInstalled_ = false;

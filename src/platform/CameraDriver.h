@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/CameraFrameSource.h"
+#include "platform/CameraPixelConverter.h"
 #include "platform/CameraService.h"
 
 namespace platform {
@@ -18,7 +19,8 @@ class CameraDriver {
     virtual std::unique_ptr<CameraFrameSource> open(int32_t position) = 0;
 };
 
-// The cameras of this machine (implemented per platform).
-std::unique_ptr<CameraDriver> createSystemCameraDriver();
+// The cameras of this machine (implemented per platform). Pictures the devices deliver in
+// other formats than ARGB32 are converted by converters made by `converters`.
+std::unique_ptr<CameraDriver> createSystemCameraDriver(CameraPixelConverterFactory converters);
 
 }  // namespace platform

@@ -49,17 +49,17 @@ enum class CameraState { Released, Stopped, Paused, Running };
 // A camera: the list of devices, one open device streaming ARGB32 frames of a size fixed at
 // open, and a preview window. Every operation runs on the UI thread; only the frame callback
 // runs on the streaming thread, and it must not call back into the service (such calls fail).
+//
+// The three functions that make services are portable and live in camera/CameraService.cpp;
+// tests put services over their own drivers in place through installShared or the
+// constructors of the users.
 class CameraService {
   public:
-    enum class Backend {
-        System,     // the cameras of this machine
-        Synthetic,  // one camera showing a moving test pattern (see SyntheticCameraDriver.h)
-    };
+    // A service over the cameras of this machine.
+    static std::unique_ptr<CameraService> create();
 
-    static std::unique_ptr<CameraService> create(Backend backend);
-
-    // The process's service, made with the System backend on first use unless one has been
-    // installed. UI thread.
+    // The process's service, made by create() on first use unless one has been installed.
+    // UI thread.
     static CameraService& shared();
     // Puts `service` in place of the process's service and returns the previous one (null if
     // none was made yet). UI thread, while nobody holds on to the previous one.

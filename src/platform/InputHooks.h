@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/Geometry.h"
+#include "base/Geometry.h"
 #include "platform/VirtualKeys.h"
 
 namespace platform {

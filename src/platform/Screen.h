@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/Geometry.h"
+#include "base/Geometry.h"
 
 namespace platform {
 

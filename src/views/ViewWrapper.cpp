@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "platform/CameraPreview.h"
 #include "platform/Strings.h"
 #include "platform/linux/SdlEvents.h"

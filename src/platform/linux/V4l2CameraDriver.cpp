@@ -16,9 +16,9 @@
 #include <filesystem>
 #include <utility>
 
-#include "app/Log.h"
-#include "platform/CameraFrameConverter.h"
-#include "platform/HResult.h"
+#include "base/HResult.h"
+#include "base/Log.h"
+#include "platform/CameraPixelConverter.h"
 #include "platform/Strings.h"
 
 namespace platform {
@@ -132,7 +132,7 @@ void freeBuffers(int fd) {
 class V4l2FrameSource final : public CameraFrameSource {
   public:
     V4l2FrameSource(UniqueFd fd, UniqueFd wake, std::vector<Mapping> buffers,
-                    std::unique_ptr<CameraFrameConverter> converter, CameraSize size)
+                    std::unique_ptr<CameraPixelConverter> converter, CameraSize size)
         : fd_(std::move(fd)),
           wake_(std::move(wake)),
           buffers_(std::move(buffers)),
@@ -251,7 +251,7 @@ class V4l2FrameSource final : public CameraFrameSource {
     UniqueFd fd_;    // destroyed last: the mappings and buffers belong to it
     UniqueFd wake_;  // eventfd that interrupt() writes
     std::vector<Mapping> buffers_;
-    std::unique_ptr<CameraFrameConverter> converter_;  // streaming thread
+    std::unique_ptr<CameraPixelConverter> converter_;  // streaming thread
     const CameraSize size_;
     std::vector<uint8_t> pixels_;  // streaming thread
     uint32_t sequence_ = 0;        // streaming thread
@@ -378,8 +378,9 @@ bool videoNumber(const std::string& name, unsigned long* number) {
 
 }  // namespace
 
-V4l2CameraDriver::V4l2CameraDriver(std::string deviceDirectory)
-    : directory_(std::move(deviceDirectory)) {}
+V4l2CameraDriver::V4l2CameraDriver(std::string deviceDirectory,
+                                   CameraPixelConverterFactory converters)
+    : directory_(std::move(deviceDirectory)), converters_(std::move(converters)) {}
 
 std::vector<std::string> V4l2CameraDriver::videoNodes(const std::string& directory) {
     std::vector<std::pair<unsigned long, std::string>> found;
@@ -456,8 +457,9 @@ std::unique_ptr<CameraFrameSource> V4l2CameraDriver::open(int32_t position) {
     if (!negotiate(fd.get(), &format)) {
         return nullptr;
     }
-    auto converter = CameraFrameConverter::create(format.choice->format, format.size.width,
-                                                  format.size.height, format.bytesPerLine);
+    auto converter = converters_ ? converters_(format.choice->format, format.size.width,
+                                               format.size.height, format.bytesPerLine)
+                                 : nullptr;
     if (!converter) {
         SC_LOG(kUnit, "Cannot convert %dx%d pictures of format %08x", format.size.width,
                format.size.height, format.choice->fourcc);
@@ -479,8 +481,8 @@ std::unique_ptr<CameraFrameSource> V4l2CameraDriver::open(int32_t position) {
                                              std::move(converter), format.size);
 }
 
-std::unique_ptr<CameraDriver> createSystemCameraDriver() {
-    return std::make_unique<V4l2CameraDriver>();
+std::unique_ptr<CameraDriver> createSystemCameraDriver(CameraPixelConverterFactory converters) {
+    return std::make_unique<V4l2CameraDriver>("/dev", std::move(converters));
 }
 
 }  // namespace platform

@@ -6,15 +6,17 @@
 #include <vector>
 
 #include "platform/CameraDriver.h"
+#include "platform/CameraPixelConverter.h"
 
 namespace platform {
 
 // Video4Linux cameras: the nodes video<N> of a device directory in the order of N, those that
 // capture video and stream through mmap, named by their card name. Frames are read by the
-// streaming thread and converted to ARGB32 (YUYV, MJPEG and a few raw formats).
+// streaming thread and converted to ARGB32 (YUYV, MJPEG and a few raw formats) by a converter
+// from `converters`, made for the format each device is set to.
 class V4l2CameraDriver final : public CameraDriver {
   public:
-    explicit V4l2CameraDriver(std::string deviceDirectory = "/dev");
+    V4l2CameraDriver(std::string deviceDirectory, CameraPixelConverterFactory converters);
 
     std::vector<CameraDevice> devices() override;
     std::unique_ptr<CameraFrameSource> open(int32_t position) override;
@@ -30,6 +32,7 @@ class V4l2CameraDriver final : public CameraDriver {
     std::vector<Node> captureNodes() const;
 
     const std::string directory_;
+    const CameraPixelConverterFactory converters_;
 };
 
 }  // namespace platform

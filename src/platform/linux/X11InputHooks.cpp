@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/Guarded.h"
+#include "base/Guarded.h"
 #include "platform/InputHooks.h"
 #include "platform/MessageLoop.h"
 #include "platform/linux/KeyTable.h"

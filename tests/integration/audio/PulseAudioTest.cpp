@@ -24,10 +24,10 @@ extern "C" {
 #include "../../unit/audio/AudioTestHelpers.h"
 #include "ChildProcess.h"
 #include "TestServers.h"
-#include "app/Log.h"
 #include "audio/AudioCapturer.h"
 #include "audio/AudioManager.h"
 #include "audio/Silence.h"
+#include "base/Log.h"
 #include "platform/AudioEndpoint.h"
 
 namespace {

@@ -19,9 +19,9 @@ extern "C" {
 #include "../../unit/audio/AudioTestHelpers.h"
 #include "ChildProcess.h"
 #include "TestServers.h"
-#include "app/Log.h"
 #include "audio/AudioManager.h"
 #include "audio/Silence.h"
+#include "base/Log.h"
 
 namespace {
 

@@ -12,15 +12,15 @@
 #include "../../unit/engine/RecordingFakes.h"
 #include "ChildProcess.h"
 #include "MediaProbe.h"
+#include "SyntheticCameraDriver.h"
 #include "TestServers.h"
+#include "base/HResult.h"
 #include "engine/CameraCapture.h"
 #include "engine/Controller.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
 #include "platform/MessageLoop.h"
 #include "platform/Strings.h"
-#include "platform/SyntheticCameraDriver.h"
 
 namespace {
 
@@ -99,7 +99,7 @@ protected:
 };
 
 TEST_F(PreviewTest, MinimisingStopsTheCameraRestoringRunsItAndClosingLetsTheDeviceGo) {
-    ObservedCameraService camera(CameraService::create(CameraService::Backend::Synthetic));
+    ObservedCameraService camera(platform::createSyntheticCameraService());
     auto c = makeController(camera);
     EXPECT_EQ(CameraCapture::previewState(), -1);
     ASSERT_EQ(c->camera().openDevice(0), S_OK);
@@ -137,7 +137,7 @@ TEST_F(PreviewTest, APreviewLeftOpenIsClosedBeforeTheRecordingCameraIsBuilt) {
     // Showing, and minimised (its camera stopped, the window still there, which closing later
     // would have torn the recording camera down with).
     for (const bool minimise : {false, true}) {
-        ObservedCameraService camera(CameraService::create(CameraService::Backend::Synthetic));
+        ObservedCameraService camera(platform::createSyntheticCameraService());
         auto c = makeController(camera);
         ASSERT_EQ(c->camera().openDevice(0), S_OK);
         ASSERT_EQ(c->testCamera(nullptr, kTitle, 640, 480, 181), S_OK);
@@ -161,7 +161,7 @@ TEST_F(PreviewTest, APreviewLeftOpenIsClosedBeforeTheRecordingCameraIsBuilt) {
 }
 
 TEST_F(PreviewTest, NoPreviewOnceTheRecordingCameraIsBuilt) {
-    ObservedCameraService camera(CameraService::create(CameraService::Backend::Synthetic));
+    ObservedCameraService camera(platform::createSyntheticCameraService());
     auto c = makeController(camera);
     ASSERT_EQ(c->camera().openDevice(0), S_OK);
     ASSERT_EQ(c->init(dir_.file("screen.mp4"), kArea, 30, 1500000, dir_.file("camera.mp4")), S_OK);

@@ -19,17 +19,17 @@ extern "C" {
 #include "../../unit/engine/RecordingFakes.h"
 #include "ChildProcess.h"
 #include "MediaProbe.h"
+#include "SyntheticCameraDriver.h"
 #include "TestServers.h"
-#include "app/Log.h"
 #include "audio/AudioManager.h"
 #include "audio/AudioMixer.h"
+#include "base/HResult.h"
+#include "base/Log.h"
 #include "engine/CameraCapture.h"
 #include "engine/Controller.h"
 #include "engine/Encoder.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
-#include "platform/SyntheticCameraDriver.h"
 
 namespace {
 
@@ -133,7 +133,7 @@ protected:
 
     testsupport::TempDir dir_;
     testsupport::ChildProcess listener_;
-    ObservedCameraService camera_{CameraService::create(CameraService::Backend::Synthetic)};
+    ObservedCameraService camera_{platform::createSyntheticCameraService()};
 };
 
 TEST_F(ControllerRecordingTest, FiveSecondsOfScreenSoundAndCameraGiveStreamsOfOneLength) {

@@ -22,6 +22,7 @@
 #include "engine/CursorState.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/Actions.h"
+#include "flux/InputRouter.h"
 #include "input/InputManager.h"
 #include "platform/MessageLoop.h"
 
@@ -208,11 +209,11 @@ class OtherClient {
 class Hotkeys : public ::testing::Test {
   protected:
     void SetUp() override {
-        InputManager::instance().installHooks();
-        ASSERT_TRUE(InputManager::instance().keyboardHookInstalled());
-        ASSERT_TRUE(InputManager::instance().mouseHookInstalled());
+        InputRouter::manager().installHooks();
+        ASSERT_TRUE(InputRouter::manager().keyboardHookInstalled());
+        ASSERT_TRUE(InputRouter::manager().mouseHookInstalled());
     }
-    void TearDown() override { InputManager::instance().removeHooks(); }
+    void TearDown() override { InputRouter::manager().removeHooks(); }
 };
 
 TEST_F(Hotkeys, F8ReachesTheListenerWhileAnotherClientHasTheFocusAndIsNotSwallowed) {
@@ -282,7 +283,7 @@ TEST_F(Hotkeys, AHeldKeyRepeats) {
 }
 
 TEST_F(Hotkeys, KeyEntryCodeReadsTheModifiersHeldNow) {
-    InputManager& manager = InputManager::instance();
+    InputManager& manager = InputRouter::manager();
     driveUntil({"keydown", "ctrl", "key", "Scroll_Lock"}, "100145");
     EXPECT_EQ(manager.keycodeOfKey(vk::F8), L"100119");
     EXPECT_EQ(manager.keycodeOfKey(vk::Control), L"100000");
@@ -327,7 +328,7 @@ TEST_F(Hotkeys, MouseMovesAndPressesReachTheCursorRecord) {
 }
 
 TEST_F(Hotkeys, RemovedHooksDeliverNothingAndComeBackWhenInstalledAgain) {
-    InputManager& manager = InputManager::instance();
+    InputManager& manager = InputRouter::manager();
     manager.removeHooks();
     EXPECT_FALSE(manager.keyboardHookInstalled());
     // getmouselocation is a round trip: the key has been handled when xdotool ends.

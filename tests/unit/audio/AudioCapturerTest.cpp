@@ -8,7 +8,7 @@
 
 #include "ChildProcess.h"
 #include "FakeAudioEndpoint.h"
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace {
 

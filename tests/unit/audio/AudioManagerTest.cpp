@@ -11,7 +11,7 @@
 #include "AudioTestHelpers.h"
 #include "ChildProcess.h"
 #include "FakeAudioEndpoint.h"
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace {
 

@@ -17,8 +17,8 @@ extern "C" {
 #include "AudioTestHelpers.h"
 #include "ChildProcess.h"
 #include "FakeAudioEndpoint.h"
-#include "app/Log.h"
 #include "audio/AudioCapturer.h"
+#include "base/Log.h"
 
 namespace {
 

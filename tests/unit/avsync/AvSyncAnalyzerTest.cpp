@@ -18,8 +18,8 @@ extern "C" {
 
 #include "ChildProcess.h"
 #include "TestServers.h"
+#include "base/FFmpegPtr.h"
 #include "engine/Encoder.h"
-#include "engine/FFmpegPtr.h"
 
 namespace {
 

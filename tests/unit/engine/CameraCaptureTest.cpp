@@ -18,11 +18,11 @@ extern "C" {
 #include "ChildProcess.h"
 #include "MediaProbe.h"
 #include "RecordingFakes.h"
+#include "SyntheticCameraDriver.h"
+#include "base/HResult.h"
+#include "camera/StreamingCameraService.h"
 #include "engine/Encoder.h"
 #include "engine/RecordingClock.h"
-#include "platform/HResult.h"
-#include "platform/StreamingCameraService.h"
-#include "platform/SyntheticCameraDriver.h"
 
 namespace {
 
@@ -33,8 +33,7 @@ using recordingfakes::ObservedCameraService;
 using D = platform::SyntheticCameraDriver;
 
 std::unique_ptr<ObservedCameraService> observedSynthetic() {
-    return std::make_unique<ObservedCameraService>(
-        CameraService::create(CameraService::Backend::Synthetic));
+    return std::make_unique<ObservedCameraService>(platform::createSyntheticCameraService());
 }
 
 // The nominal frame rate the file's H.264 stream announces in its sequence header, as a

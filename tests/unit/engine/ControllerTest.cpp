@@ -19,14 +19,14 @@
 #include "FakeAudioEndpoint.h"
 #include "MediaProbe.h"
 #include "RecordingFakes.h"
+#include "SyntheticCameraDriver.h"
 #include "audio/AudioManager.h"
+#include "base/HResult.h"
+#include "camera/StreamingCameraService.h"
 #include "engine/CameraCapture.h"
 #include "engine/Encoder.h"
 #include "engine/RecordingClock.h"
 #include "engine/ScreenCapturer.h"
-#include "platform/HResult.h"
-#include "platform/StreamingCameraService.h"
-#include "platform/SyntheticCameraDriver.h"
 #include "platform/linux/V4l2CameraDriver.h"
 
 namespace {
@@ -53,7 +53,7 @@ const testsupport::ProbedStream* streamOf(const testsupport::ProbedFile& f, AVMe
 
 class ControllerTest : public ::testing::Test {
 protected:
-    void SetUp() override { useCamera(CameraService::create(CameraService::Backend::Synthetic)); }
+    void SetUp() override { useCamera(platform::createSyntheticCameraService()); }
 
     // The camera the next controller is made with, observed.
     void useCamera(std::unique_ptr<CameraService> inner) {
@@ -349,7 +349,7 @@ TEST(ControllerWithoutCameras, TheSystemCameraFindsNoneAndTheRecordingGoesOnWith
     }
     testsupport::TempDir dir;
     fakeaudio::FakeFactory audio;
-    auto system = CameraService::create(CameraService::Backend::System);
+    auto system = CameraService::create();
     Controller c(audio, *system);
     auto screen = std::make_shared<ScreenLog>();
     c.screenCapturer().useScreen(std::make_unique<CountingScreen>(screen));

@@ -18,7 +18,7 @@ extern "C" {
 
 #include "ChildProcess.h"
 #include "SyntheticMedia.h"
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace {
 

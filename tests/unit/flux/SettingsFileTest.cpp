@@ -18,7 +18,7 @@
 #include "ChildProcess.h"
 #include "RecordingSettingsTarget.h"
 #include "SettingsSamples.h"
-#include "app/Log.h"
+#include "base/Log.h"
 #include "flux/LogLastError.h"
 #include "flux/SettingsCodec.h"
 #include "platform/Strings.h"

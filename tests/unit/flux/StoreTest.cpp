@@ -13,6 +13,7 @@
 #include "SettingsSamples.h"
 #include "StoreFakes.h"
 #include "engine/CursorState.h"
+#include "flux/InputRouter.h"
 #include "input/InputManager.h"
 
 namespace {
@@ -77,7 +78,8 @@ protected:
     FakeHooks hooks_;
     CursorState cursor_;
     ActionDispatcher dispatcher_;
-    InputManager input_{hooks_, dispatcher_, cursor_};
+    InputRouter router_{dispatcher_, cursor_};
+    InputManager input_{hooks_, router_};
     Views views_{dispatcher_, journal_};
     std::optional<Store> store_;
 };

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "app/Log.h"
+#include "base/Log.h"
 #include "engine/CursorState.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/Actions.h"
+#include "flux/InputRouter.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ class KeyboardProcedure : public ::testing::Test {
     void SetUp() override { HotkeyLog::instance().codes.clear(); }
     std::vector<std::string> send(const KeyboardEvent& event) {
         HotkeyLog::instance().codes.clear();
-        InputManager::instance().onKeyboardEvent(event);
+        InputRouter::manager().onKeyboardEvent(event);
         return HotkeyLog::instance().codes;
     }
     using Codes = std::vector<std::string>;
@@ -89,13 +90,13 @@ TEST_F(KeyboardProcedure, OnlyKeyDownsAreSentAndRepeatsCountAgain) {
     EXPECT_TRUE(send(key(msg::SysKeyUp, vk::F8, {vk::LMenu})).empty());
     // An auto-repeated key-down (the key itself already down) is sent like the first.
     HotkeyLog::instance().codes.clear();
-    InputManager::instance().onKeyboardEvent(key(msg::KeyDown, vk::F9));
-    InputManager::instance().onKeyboardEvent(key(msg::KeyDown, vk::F9, {vk::F9}));
+    InputRouter::manager().onKeyboardEvent(key(msg::KeyDown, vk::F9));
+    InputRouter::manager().onKeyboardEvent(key(msg::KeyDown, vk::F9, {vk::F9}));
     EXPECT_EQ(HotkeyLog::instance().codes, (Codes{"000120", "000120"}));
 }
 
 TEST(MouseProcedure, PositionFollowsEveryEventAndPressedOnlyALeftButtonDown) {
-    InputManager& manager = InputManager::instance();
+    InputManager& manager = InputRouter::manager();
     CursorState& cursor = CursorState::instance();
     manager.onMouseEvent(mouse(msg::MouseMove, 10, -20));
     EXPECT_EQ(cursor.x.load(), 10);
@@ -125,8 +126,7 @@ TEST(InputManagerInstall, WithoutADisplayTheFailureIsLoggedAndTheProgramGoesOn) 
     setenv("DISPLAY", ":9876", 1);  // no server there
     EnableLog(dir.file("trace.log"));
 
-    InputManager manager(platform::InputHooks::system(), ActionDispatcher::instance(),
-                         CursorState::instance());
+    InputManager manager(platform::InputHooks::system(), InputRouter::instance());
     manager.installHooks();
     EXPECT_FALSE(manager.mouseHookInstalled());
     EXPECT_FALSE(manager.keyboardHookInstalled());

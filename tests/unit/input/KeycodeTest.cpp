@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "flux/InputRouter.h"
 #include "input/InputManager.h"
 #include "platform/VirtualKeys.h"
 
@@ -40,7 +41,7 @@ TEST(Keycode, KeyEntryCodesAreAlwaysSixCharacters) {
 }
 
 TEST(Keycode, DisplayTextNamesTheFlagsThenTheKey) {
-    InputManager& manager = InputManager::instance();
+    InputManager& manager = InputRouter::manager();
     EXPECT_EQ(manager.keycodeText(L"000119"), L"F8");
     EXPECT_EQ(manager.keycodeText(L"110119"), L"Ctrl Shift F8");
     EXPECT_EQ(manager.keycodeText(L"001065"), L"Alt A");

@@ -1,4 +1,4 @@
-#include "platform/CameraFrameConverter.h"
+#include "camera/CameraFrameConverter.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,21 +12,10 @@ extern "C" {
 #include <utility>
 #include <vector>
 
+#include "base/FFmpegPtr.h"
+
 namespace platform {
 namespace {
-
-struct SwsDeleter {
-    void operator()(SwsContext* c) const { sws_freeContext(c); }
-};
-struct CodecContextDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 
 bool validSize(int32_t width, int32_t height) {
     return width > 0 && height > 0 && width <= 16384 && height <= 16384;
@@ -120,8 +109,7 @@ size_t layoutBytes(const RawLayout& layout) {
 
 class RawConverter final : public CameraFrameConverter {
   public:
-    RawConverter(const RawLayout& layout, int32_t width, int32_t height,
-                 std::unique_ptr<SwsContext, SwsDeleter> sws)
+    RawConverter(const RawLayout& layout, int32_t width, int32_t height, FFmpegPtr<SwsContext> sws)
         : layout_(layout),
           bytes_(layoutBytes(layout)),
           width_(width),
@@ -151,7 +139,7 @@ class RawConverter final : public CameraFrameConverter {
     const size_t bytes_;
     const int32_t width_;
     const int32_t height_;
-    std::unique_ptr<SwsContext, SwsDeleter> sws_;
+    FFmpegPtr<SwsContext> sws_;
 };
 
 // JPEG decoders hand out the full-range "J" formats; swscale wants the plain format with the
@@ -177,8 +165,7 @@ AVPixelFormat withoutFullRange(AVPixelFormat format, bool* fullRange) {
 
 class MjpegConverter final : public CameraFrameConverter {
   public:
-    MjpegConverter(int32_t width, int32_t height,
-                   std::unique_ptr<AVCodecContext, CodecContextDeleter> codec)
+    MjpegConverter(int32_t width, int32_t height, FFmpegPtr<AVCodecContext> codec)
         : width_(width),
           height_(height),
           codec_(std::move(codec)),
@@ -242,10 +229,10 @@ class MjpegConverter final : public CameraFrameConverter {
 
     const int32_t width_;
     const int32_t height_;
-    std::unique_ptr<AVCodecContext, CodecContextDeleter> codec_;
-    std::unique_ptr<AVFrame, FrameDeleter> frame_;
-    std::unique_ptr<AVPacket, PacketDeleter> packet_;
-    std::unique_ptr<SwsContext, SwsDeleter> sws_;
+    FFmpegPtr<AVCodecContext> codec_;
+    FFmpegPtr<AVFrame> frame_;
+    FFmpegPtr<AVPacket> packet_;
+    FFmpegPtr<SwsContext> sws_;
     AVPixelFormat decodedFormat_ = AV_PIX_FMT_NONE;
     std::vector<uint8_t> padded_;
 };
@@ -258,7 +245,7 @@ std::unique_ptr<CameraFrameConverter> createMjpeg(int32_t width, int32_t height)
     if (decoder == nullptr) {
         return nullptr;
     }
-    std::unique_ptr<AVCodecContext, CodecContextDeleter> codec(avcodec_alloc_context3(decoder));
+    FFmpegPtr<AVCodecContext> codec(avcodec_alloc_context3(decoder));
     if (!codec) {
         return nullptr;
     }
@@ -287,9 +274,9 @@ std::unique_ptr<CameraFrameConverter> CameraFrameConverter::create(CameraPixelFo
     if (!rawLayout(format, width, height, bytesPerLine, &layout)) {
         return nullptr;
     }
-    std::unique_ptr<SwsContext, SwsDeleter> sws(
-        sws_getContext(width, height, layout.pixelFormat, width, height, AV_PIX_FMT_BGRA,
-                       SWS_BILINEAR, nullptr, nullptr, nullptr));
+    FFmpegPtr<SwsContext> sws(sws_getContext(width, height, layout.pixelFormat, width, height,
+                                             AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
+                                             nullptr));
     if (!sws) {
         return nullptr;
     }

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "SyntheticCameraDriver.h"
 #include "TestServers.h"
+#include "base/HResult.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
 #include "platform/MessageLoop.h"
 #include "platform/Strings.h"
-#include "platform/SyntheticCameraDriver.h"
 
 // Last: Xlib's macros (None, Status, Bool) would clash with the headers above.
 #include <X11/Xatom.h>
@@ -225,7 +225,7 @@ void pushWindowEvent(Uint32 windowId, Uint8 what) {
 TEST(CameraPreview, ShowsTheCameraAndClosingTheWindowIsReported) {
     XView x;
     ASSERT_TRUE(x.ok());
-    auto camera = CameraService::create(CameraService::Backend::Synthetic);
+    auto camera = platform::createSyntheticCameraService();
     ASSERT_EQ(camera->open(0), S_OK);
     int closed = 0;
     CameraPreviewEvents events;
@@ -273,7 +273,7 @@ TEST(CameraPreview, ShowsTheCameraAndClosingTheWindowIsReported) {
 }
 
 TEST(CameraPreview, MinimiseAndRestoreReachTheOwnerWhichStopsAndRunsTheCamera) {
-    auto camera = CameraService::create(CameraService::Backend::Synthetic);
+    auto camera = platform::createSyntheticCameraService();
     ASSERT_EQ(camera->open(0), S_OK);
     std::atomic<int> frames{0};
     camera->setFrameCallback([&](const platform::CameraFrame&) { ++frames; });
@@ -320,7 +320,7 @@ TEST(CameraPreview, ClosingItFromTheProgramIsNotReportedAndLeavesTheCameraAlone)
     XView x;
     ASSERT_TRUE(x.ok());
     const std::string title = WideToAnsi(kTitle);
-    auto camera = CameraService::create(CameraService::Backend::Synthetic);
+    auto camera = platform::createSyntheticCameraService();
     ASSERT_EQ(camera->open(0), S_OK);
     int closed = 0;
     CameraPreviewEvents events;

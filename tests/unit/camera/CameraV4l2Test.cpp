@@ -6,10 +6,11 @@
 #include <fstream>
 
 #include "ChildProcess.h"
-#include "engine/CameraDeviceList.h"
+#include "base/HResult.h"
+#include "camera/CameraDeviceList.h"
+#include "camera/CameraFrameConverter.h"
+#include "camera/StreamingCameraService.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
-#include "platform/StreamingCameraService.h"
 #include "platform/linux/V4l2CameraDriver.h"
 
 namespace {
@@ -41,7 +42,7 @@ TEST(V4l2Camera, NodesThatAreNotCaptureDevicesAreNotListedOrOpened) {
     fs::create_directory(dir.file("video2"));
     fs::create_symlink(dir.file("nowhere"), dir.file("video3"));
 
-    V4l2CameraDriver driver(dir.path());
+    V4l2CameraDriver driver(dir.path(), &platform::CameraFrameConverter::create);
     EXPECT_TRUE(driver.devices().empty());
     for (int32_t position : {0, 1, -1}) {
         EXPECT_EQ(driver.open(position), nullptr) << position;
@@ -56,7 +57,7 @@ TEST(V4l2Camera, OnAMachineWithoutCamerasTheServiceFindsNoneAndSaysSo) {
     if (machineHasVideoNodes()) {
         GTEST_SKIP() << "this machine has video devices";
     }
-    auto camera = CameraService::create(CameraService::Backend::System);
+    auto camera = CameraService::create();
     EXPECT_TRUE(camera->devices().empty());
     EXPECT_EQ(camera->open(0), E_FAIL);
     EXPECT_FALSE(camera->isOpen());

@@ -7,9 +7,11 @@
 // function, so no error path needs a naked free.
 struct AVCodecContext;
 struct AVDictionary;
+struct AVFilterGraph;
 struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
+struct SwrContext;
 struct SwsContext;
 
 struct FFmpegDeleter {
@@ -19,6 +21,9 @@ struct FFmpegDeleter {
     void operator()(AVFrame* frame) const;
     void operator()(AVPacket* packet) const;
     void operator()(SwsContext* scaler) const;
+    void operator()(SwrContext* resampler) const;
+    // A graph frees every filter in it.
+    void operator()(AVFilterGraph* graph) const;
     void operator()(AVDictionary* dictionary) const;
     // A buffer from av_malloc / av_image_alloc.
     void operator()(uint8_t* buffer) const;

@@ -2,10 +2,10 @@
 
 #include <memory>
 
+#include "base/Guarded.h"
+#include "camera/CameraStreamer.h"
 #include "platform/CameraDriver.h"
 #include "platform/CameraService.h"
-#include "platform/CameraStreamer.h"
-#include "platform/Guarded.h"
 
 namespace platform {
 

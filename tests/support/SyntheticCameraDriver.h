@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "platform/CameraDriver.h"
+#include "platform/CameraService.h"
 
 namespace platform {
 
-// One camera that needs no hardware: a 640 x 480 test pattern at 30 frames per second, each
-// frame stamped with its place in that schedule (frame n at start + n / 30 s).
+// The tests' camera, one that needs no hardware: a 640 x 480 test pattern at 30 frames per
+// second, each frame stamped with its place in that schedule (frame n at start + n / 30 s).
 //
 // The picture, so that tests can check what arrives where:
 //   row 0                 red
@@ -41,5 +42,8 @@ class SyntheticCameraDriver final : public CameraDriver {
     std::vector<CameraDevice> devices() override;
     std::unique_ptr<CameraFrameSource> open(int32_t position) override;
 };
+
+// A camera service over the synthetic camera, as the process's service is over the system's.
+std::unique_ptr<CameraService> createSyntheticCameraService();
 
 }  // namespace platform

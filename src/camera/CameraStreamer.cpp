@@ -1,8 +1,8 @@
-#include "platform/CameraStreamer.h"
+#include "camera/CameraStreamer.h"
 
 #include <utility>
 
-#include "platform/HResult.h"
+#include "base/HResult.h"
 #include "platform/ThreadPriority.h"
 
 namespace platform {

@@ -1,13 +1,13 @@
-#include "platform/StreamingCameraService.h"
+#include "camera/StreamingCameraService.h"
 
 #include <atomic>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/HResult.h"
+#include "base/Log.h"
 #include "platform/CameraPreview.h"
-#include "platform/HResult.h"
 #include "platform/MessageLoop.h"
 
 namespace platform {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "CameraFakes.h"
+#include "SyntheticCameraDriver.h"
+#include "base/HResult.h"
+#include "camera/StreamingCameraService.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
-#include "platform/StreamingCameraService.h"
-#include "platform/SyntheticCameraDriver.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ using platform::SyntheticCameraDriver;
 using Wait = platform::CameraFrameSource::Wait;
 
 std::unique_ptr<CameraService> synthetic() {
-    return CameraService::create(CameraService::Backend::Synthetic);
+    return platform::createSyntheticCameraService();
 }
 
 uint32_t pixelAt(const std::vector<uint8_t>& pixels, int32_t x, int32_t y) {

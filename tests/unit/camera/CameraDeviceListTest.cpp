@@ -1,16 +1,16 @@
 // The camera device list: names in device order through the ANSI code page, and find() by
 // position, over a scripted camera service and over the process's own.
-#include "engine/CameraDeviceList.h"
+#include "camera/CameraDeviceList.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "CameraFakes.h"
+#include "SyntheticCameraDriver.h"
+#include "base/HResult.h"
+#include "camera/StreamingCameraService.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
-#include "platform/StreamingCameraService.h"
-#include "platform/SyntheticCameraDriver.h"
 
 namespace {
 
@@ -85,8 +85,7 @@ TEST(CameraDeviceList, NamesComeBackThroughTheAnsiCodePage) {
 }
 
 TEST(CameraDeviceList, WithoutAServiceGivenItUsesTheProcessService) {
-    auto previous =
-        CameraService::installShared(CameraService::create(CameraService::Backend::Synthetic));
+    auto previous = CameraService::installShared(platform::createSyntheticCameraService());
     const CameraDeviceList names;
     EXPECT_EQ(names, (std::list<std::wstring>{platform::SyntheticCameraDriver::kFriendlyName}));
     EXPECT_EQ(CameraDeviceList::find(1), E_FAIL);

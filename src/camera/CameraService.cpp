@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "platform/StreamingCameraService.h"
-#include "platform/SyntheticCameraDriver.h"
+#include "camera/CameraFrameConverter.h"
+#include "camera/StreamingCameraService.h"
 
 namespace platform {
 
@@ -15,21 +15,15 @@ std::unique_ptr<CameraService>& sharedSlot() {
 }
 }  // namespace
 
-std::unique_ptr<CameraService> CameraService::create(Backend backend) {
-    switch (backend) {
-        case Backend::Synthetic:
-            return std::make_unique<StreamingCameraService>(
-                std::make_unique<SyntheticCameraDriver>());
-        case Backend::System:
-            break;
-    }
-    return std::make_unique<StreamingCameraService>(createSystemCameraDriver());
+std::unique_ptr<CameraService> CameraService::create() {
+    return std::make_unique<StreamingCameraService>(
+        createSystemCameraDriver(&CameraFrameConverter::create));
 }
 
 CameraService& CameraService::shared() {
     auto& slot = sharedSlot();
     if (!slot) {
-        slot = create(Backend::System);
+        slot = create();
     }
     return *slot;
 }

@@ -1,11 +1,13 @@
-#include "engine/FFmpegPtr.h"
+#include "base/FFmpegPtr.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 #include <libavutil/frame.h>
 #include <libavutil/mem.h>
+#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -30,6 +32,14 @@ void FFmpegDeleter::operator()(AVPacket* packet) const {
 
 void FFmpegDeleter::operator()(SwsContext* scaler) const {
     sws_freeContext(scaler);
+}
+
+void FFmpegDeleter::operator()(SwrContext* resampler) const {
+    swr_free(&resampler);
+}
+
+void FFmpegDeleter::operator()(AVFilterGraph* graph) const {
+    avfilter_graph_free(&graph);
 }
 
 void FFmpegDeleter::operator()(AVDictionary* dictionary) const {

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/HResult.h"
 #include "platform/CameraDriver.h"
-#include "platform/HResult.h"
 
 namespace camerafakes {
 

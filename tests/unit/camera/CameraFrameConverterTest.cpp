@@ -1,6 +1,6 @@
 // Converting captured camera pictures to ARGB32. Inputs are made with FFmpeg from a known
 // picture (and a few by hand), converted, and compared with that picture.
-#include "platform/CameraFrameConverter.h"
+#include "camera/CameraFrameConverter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,12 @@
-#include "platform/SyntheticCameraDriver.h"
+#include "SyntheticCameraDriver.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
 
-#include "platform/HResult.h"
+#include "base/HResult.h"
+#include "camera/StreamingCameraService.h"
 
 namespace platform {
 namespace {
@@ -134,6 +135,10 @@ std::unique_ptr<CameraFrameSource> SyntheticCameraDriver::open(int32_t position)
         return nullptr;
     }
     return std::make_unique<SyntheticCameraSource>();
+}
+
+std::unique_ptr<CameraService> createSyntheticCameraService() {
+    return std::make_unique<StreamingCameraService>(std::make_unique<SyntheticCameraDriver>());
 }
 
 }  // namespace platform

@@ -1,7 +1,7 @@
-#include "engine/CameraDeviceList.h"
+#include "camera/CameraDeviceList.h"
 
+#include "base/HResult.h"
 #include "platform/CameraService.h"
-#include "platform/HResult.h"
 #include "platform/Strings.h"
 
 CameraDeviceList::CameraDeviceList() : CameraDeviceList(platform::CameraService::shared()) {}
