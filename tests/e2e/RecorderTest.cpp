@@ -154,7 +154,7 @@ testsupport::ProbedFile expectFinished(const std::string& path, size_t streams) 
 
 TEST(Startup, WithoutAVideoItSaysSoCreatesNothingAndEnds) {
     Recorder recorder({"-video", "-x.mp4", "-camera", "cams/c.mp4", "-setting", "s/s.json"});
-    EXPECT_EQ(recorder.process().wait(seconds(30)), 0);
+    EXPECT_EQ(recorder.process().wait(seconds(30)), 0) << "no end within 30 s";
     EXPECT_EQ(recorder.stdoutText(), "Please set video or camera path\n");
     EXPECT_TRUE(fs::is_empty(recorder.file("")));
 }

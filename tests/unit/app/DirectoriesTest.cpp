@@ -50,11 +50,4 @@ TEST(Directories, EnsureDirectoryCreatesWhereThePathSays) {
         << "blocker, a and p only: '.' and '/' create nothing";
 }
 
-TEST(Directories, DirectoryPartEndsAtTheLastPlatformSeparator) {
-    EXPECT_EQ(DirectoryPart(L"/tmp/x/y/z.mp4"), L"/tmp/x/y/");
-    EXPECT_EQ(DirectoryPart(L"/a.mp4"), L"/");
-    EXPECT_EQ(DirectoryPart(L"a.mp4"), L"");
-    EXPECT_EQ(DirectoryPart(L"dir\\a.mp4"), L"");
-}
-
 }  // namespace

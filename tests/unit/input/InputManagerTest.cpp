@@ -13,39 +13,22 @@
 
 namespace {
 
-using platform::KeyboardEvent;
 namespace msg = platform::msg;
 using Codes = std::vector<std::string>;
 
-// The procedures of a manager whose hooks are never installed, sending into its own
-// dispatcher and cursor record.
-class InputManagerTest : public ::testing::Test, IActionListener {
-protected:
-    InputManagerTest() { dispatcher_.addListener(Action::HotkeyPressed, this); }
-    void onAction(int32_t, void* payload) override {
-        codes_.push_back(*static_cast<const std::string*>(payload));
-    }
-    Codes press(uint32_t message, uint32_t code, std::initializer_list<uint32_t> down) {
-        KeyboardEvent event;
-        event.message = message;
-        event.vkCode = code;
-        for (uint32_t d : down) {
-            event.keysDown.set(d);
-        }
-        codes_.clear();
-        manager_.onKeyboardEvent(event);
-        return codes_;
-    }
-
-    ActionDispatcher dispatcher_;
-    CursorState cursor_;
-    InputManager manager_{platform::InputHooks::system(), dispatcher_, cursor_};
-    Codes codes_;
-};
-
 // Each key-down: Ctrl (either side), left Shift and Alt (either side) held before it, then the
 // key's number in three digits; a generic modifier code alone gives "000".
-TEST_F(InputManagerTest, EveryKeyDownIsSentWithTheModifiersHeldBeforeIt) {
+TEST(InputManager, EveryKeyDownIsSentWithTheModifiersHeldBeforeIt) {
+    struct Sent : IActionListener {
+        void onAction(int32_t, void* payload) override {
+            codes.push_back(*static_cast<const std::string*>(payload));
+        }
+        Codes codes;
+    } sent;
+    ActionDispatcher dispatcher;
+    dispatcher.addListener(Action::HotkeyPressed, &sent);
+    CursorState cursor;
+    InputManager manager(platform::InputHooks::system(), dispatcher, cursor);
     struct Case {
         uint32_t message;
         uint32_t key;
@@ -71,12 +54,19 @@ TEST_F(InputManagerTest, EveryKeyDownIsSentWithTheModifiersHeldBeforeIt) {
     };
     // clang-format on
     for (const Case& c : cases) {
-        EXPECT_EQ(press(c.message, c.key, c.down), c.sent)
-            << "key " << c.key << ", message " << std::hex << c.message;
+        platform::KeyboardEvent event;
+        event.message = c.message;
+        event.vkCode = c.key;
+        for (uint32_t d : c.down) {
+            event.keysDown.set(d);
+        }
+        sent.codes.clear();
+        manager.onKeyboardEvent(event);
+        EXPECT_EQ(sent.codes, c.sent) << "key " << c.key << ", message " << std::hex << c.message;
     }
 }
 
-TEST(InputManagerInstall, WithoutADisplayTheHooksAreLeftOutAndTheProgramGoesOn) {
+TEST(InputManager, WithoutADisplayTheHooksAreLeftOutAndTheProgramGoesOn) {
     const char* previous = std::getenv("DISPLAY");
     const std::string saved = previous ? previous : "";
     setenv("DISPLAY", ":9876", 1);  // no server there

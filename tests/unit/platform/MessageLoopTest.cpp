@@ -35,7 +35,7 @@ TEST(MessageLoop, WorkPostedFromOtherThreadsRunsOnTheLoopInOrderUntilQuit) {
             }
         });
     }
-    EXPECT_EQ(testsupport::runLoop(seconds(30)), 7);
+    EXPECT_EQ(testsupport::runLoop(seconds(30)), 7) << "not all posted work ran within 30 s";
     for (auto& p : posters) {
         p.join();
     }
@@ -47,27 +47,6 @@ TEST(MessageLoop, WorkPostedFromOtherThreadsRunsOnTheLoopInOrderUntilQuit) {
     }
     loop.post([&] { loop.quit(1); });
     EXPECT_EQ(testsupport::runLoop(seconds(30)), 1) << "the loop runs again after a quit";
-}
-
-TEST(MessageLoop, TimersRepeatByIdUntilKilledAndSettingAnIdReplacesIt) {
-    MessageLoop& loop = MessageLoop::ui();
-    int replaced = 0;
-    int other = 0;
-    int ticks = 0;
-    loop.setTimer(5, 1, [&] { ++replaced; });
-    loop.setTimer(6, 1, [&] { ++other; });
-    loop.setTimer(5, 1, [&] {
-        if (++ticks == 3) {
-            loop.killTimer(5);  // a handler may kill its own timer
-            loop.killTimer(6);
-            loop.killTimer(99);  // unknown: nothing happens
-            loop.post([&] { loop.quit(3); });
-        }
-    });
-    EXPECT_EQ(testsupport::runLoop(seconds(30)), 3);
-    EXPECT_EQ(ticks, 3);
-    EXPECT_EQ(replaced, 0);
-    EXPECT_GT(other, 0);
 }
 
 }  // namespace

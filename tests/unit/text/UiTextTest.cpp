@@ -7,23 +7,19 @@
 
 namespace {
 
-class UiTextTest : public ::testing::Test {
-protected:
-    void TearDown() override { languageIndex = 0; }
-};
-
-TEST_F(UiTextTest, TheIndexChoosesTheLanguageAndOnlyAPositiveOneTheDeviceMessages) {
+TEST(UiText, TheIndexChoosesTheLanguageAndOnlyAPositiveOneTheDeviceMessages) {
     const UiText& text = Text::microphoneFailed;
     for (int32_t index : {0, 1, 7, -1}) {
         languageIndex = index;
         EXPECT_EQ(text.get(), index == 0 ? text.english : text.chinese) << index;
         EXPECT_EQ(text.getDeviceMessage(), index > 0 ? text.chinese : text.english) << index;
     }
+    languageIndex = 0;
 }
 
 // Every text: English in ASCII, Chinese with Chinese characters in it (so the two cannot be
 // swapped), and the same printf conversions in both (the caller passes one set of arguments).
-TEST_F(UiTextTest, EveryTextHasBothLanguagesTakingTheSameArguments) {
+TEST(UiText, EveryTextHasBothLanguagesTakingTheSameArguments) {
     using namespace Text;
     // clang-format off
     const UiText* const all[] = {
