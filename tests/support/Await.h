@@ -21,7 +21,7 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
 }

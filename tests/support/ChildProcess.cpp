@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "Await.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -24,20 +26,6 @@ void redirect(const std::string& path, int fd) {
     if (out >= 0) {
         ::dup2(out, fd);
         ::close(out);
-    }
-}
-
-// Polls until the condition holds or the timeout passes; what it last returned.
-bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (done()) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
@@ -105,7 +93,7 @@ int ChildProcess::wait(std::chrono::milliseconds timeout) {
         return -1;
     }
     // Polled: there is no portable event to block on with a timeout.
-    pollUntil(
+    waitUntil(
         [this] {
             int status = 0;
             const pid_t r = exited() ? 0 : ::waitpid(pid_, &status, WNOHANG);
@@ -171,7 +159,7 @@ bool fileExists(const std::string& path) {
 
 bool waitForFile(const std::string& path, const std::function<bool(const std::string&)>& ready,
                  std::chrono::milliseconds timeout) {
-    return pollUntil([&] { return ready(readFile(path)); }, timeout);
+    return waitUntil([&] { return ready(readFile(path)); }, timeout);
 }
 
 }  // namespace testsupport
