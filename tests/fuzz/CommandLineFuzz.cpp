@@ -1,14 +1,12 @@
 // The command line comes from whoever starts the recorder. The input is split at NUL bytes into
 // arguments, each converted as the program converts its argv. Checked: the rules of the option
 // walk (a value never begins with '-', the later value wins, a stray argument changes nothing),
-// what start-up takes from the options, and the number reading against two references.
+// what start-up takes from the options, and the number reading against the C library's.
 
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
-#include <cwctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,60 +17,42 @@
 
 namespace {
 
-std::string narrow(const std::wstring& text) {
-    return WideToAnsi(text);
-}
+using Args = std::vector<std::wstring>;
 
 std::string describe(const CommandLineOptions& options) {
     std::string out;
     for (const auto& [name, value] : options) {
-        out += "[" + narrow(name) + "=" + narrow(value) + "] ";
+        out += "[" + WideToAnsi(name) + "=" + WideToAnsi(value) + "] ";
     }
     return out;
 }
 
-std::vector<std::wstring> splitArguments(const uint8_t* data, size_t size) {
-    std::vector<std::wstring> args;
-    std::string current;
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) {
-            args.push_back(AnsiToWide(current));
-            current.clear();
-        } else {
-            current.push_back(static_cast<char>(data[i]));
-        }
-    }
-    args.push_back(AnsiToWide(current));
-    return args;
+void expectParsed(const Args& args, const CommandLineOptions& expected, const char* change) {
+    const CommandLineOptions got = ParseCommandLine(args);
+    FUZZ_CHECK(got == expected, "%s: %s instead of %s", change, describe(got).c_str(),
+               describe(expected).c_str());
 }
 
-void checkWalk(const std::vector<std::wstring>& args, const CommandLineOptions& options) {
-    if (args.size() < 2) {
-        FUZZ_CHECK(options.empty(), "%zu arguments gave %s", args.size(),
-                   describe(options).c_str());
-        return;
-    }
+void checkWalk(const Args& args, const CommandLineOptions& options) {
+    FUZZ_CHECK(args.size() >= 2 || options.empty(), "one argument gave %s",
+               describe(options).c_str());
     for (const auto& [name, value] : options) {
         FUZZ_CHECK(value.empty() || value[0] != L'-', "value of %s begins with '-': %s",
-                   narrow(name).c_str(), narrow(value).c_str());
+                   WideToAnsi(name).c_str(), WideToAnsi(value).c_str());
         // It came from an argument "-name" directly followed by the value.
-        const std::wstring argument = L"-" + name;
         bool found = false;
         for (size_t i = 1; i + 1 < args.size() && !found; ++i) {
-            found = args[i] == argument && args[i + 1] == value;
+            found = args[i] == L"-" + name && args[i + 1] == value;
         }
-        FUZZ_CHECK(found, "option %s=%s has no source", narrow(name).c_str(),
-                   narrow(value).c_str());
+        FUZZ_CHECK(found, "option %s=%s has no source", WideToAnsi(name).c_str(),
+                   WideToAnsi(value).c_str());
     }
 }
 
 // A pair added at the end wins over everything before it; a pair added at the front loses to
 // any later one; a stray argument at the front changes nothing. No earlier argument can take
 // "-name" as its value, so none of these shifts how the rest pairs up.
-void checkOrder(const std::vector<std::wstring>& args, const CommandLineOptions& options) {
-    if (args.empty()) {
-        return;
-    }
+void checkOrder(const Args& args, const CommandLineOptions& options) {
     std::set<std::wstring> names = {L"video", L"-"};
     if (!options.empty()) {
         names.insert(options.begin()->first);
@@ -80,100 +60,54 @@ void checkOrder(const std::vector<std::wstring>& args, const CommandLineOptions&
     }
     const std::wstring value = L"later.mp4";
     for (const std::wstring& name : names) {
-        std::vector<std::wstring> appended = args;
-        appended.push_back(L"-" + name);
-        appended.push_back(value);
+        Args appended = args;
+        appended.insert(appended.end(), {L"-" + name, value});
         CommandLineOptions expected = options;
         expected[name] = value;
-        const CommandLineOptions got = ParseCommandLine(appended);
-        FUZZ_CHECK(got == expected, "appending -%s: %s instead of %s", narrow(name).c_str(),
-                   describe(got).c_str(), describe(expected).c_str());
+        expectParsed(appended, expected, "appending a pair");
 
-        std::vector<std::wstring> prepended = {args[0], L"-" + name, value};
+        Args prepended = {args[0], L"-" + name, value};
         prepended.insert(prepended.end(), args.begin() + 1, args.end());
         expected = options;
         expected.emplace(name, value);  // only where no later pair names it
-        const CommandLineOptions front = ParseCommandLine(prepended);
-        FUZZ_CHECK(front == expected, "prepending -%s: %s instead of %s", narrow(name).c_str(),
-                   describe(front).c_str(), describe(expected).c_str());
+        expectParsed(prepended, expected, "prepending a pair");
     }
-    std::vector<std::wstring> stray = {args[0], L"stray"};
+    Args stray = {args[0], L"stray"};
     stray.insert(stray.end(), args.begin() + 1, args.end());
-    const CommandLineOptions withStray = ParseCommandLine(stray);
-    FUZZ_CHECK(withStray == options, "a stray argument changed %s into %s",
-               describe(options).c_str(), describe(withStray).c_str());
+    expectParsed(stray, options, "a stray argument");
 }
 
 void checkStartup(const CommandLineOptions& options) {
     const StartupOptions startup = ReadStartupOptions(options);
-    const auto expect = [&options](const wchar_t* name) {
+    const auto given = [&options](const wchar_t* name, const wchar_t* otherwise) {
         const auto it = options.find(name);
-        return it == options.end() ? std::wstring(L"none") : it->second;
+        return it == options.end() ? std::wstring(otherwise) : it->second;
     };
-    FUZZ_CHECK(startup.videoPath == expect(L"video"), "video");
-    FUZZ_CHECK(startup.settingPath == expect(L"setting"), "setting");
-    FUZZ_CHECK(startup.cameraPath == expect(L"camera"), "camera");
-    FUZZ_CHECK(startup.logPath == expect(L"log"), "log");
-    const auto lang = options.find(L"lang");
-    const int language = lang == options.end() ? 0 : ParseInt(lang->second);
-    FUZZ_CHECK(startup.languageIndex == language, "lang %d, expected %d", startup.languageIndex,
-               language);
+    FUZZ_CHECK(startup.videoPath == given(L"video", L"none"), "video");
+    FUZZ_CHECK(startup.settingPath == given(L"setting", L"none"), "setting");
+    FUZZ_CHECK(startup.cameraPath == given(L"camera", L"none"), "camera");
+    FUZZ_CHECK(startup.logPath == given(L"log", L"none"), "log");
+    FUZZ_CHECK(startup.languageIndex == ParseInt(given(L"lang", L"0")), "lang %d",
+               startup.languageIndex);
 }
 
-// Blanks, a sign and digits read as the decimal number they spell, clamped to int32; the
-// clamping done by comparing digit strings rather than by arithmetic.
-int referenceParseInt(const std::wstring& text) {
-    size_t i = 0;
-    while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i]))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) {
-        negative = text[i] == L'-';
-        ++i;
-    }
-    std::string digits;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        if (!digits.empty() || text[i] != L'0') {
-            digits.push_back(static_cast<char>(text[i]));
-        }
-    }
-    const std::string limit = negative ? "2147483648" : "2147483647";
-    if (digits.size() > limit.size() || (digits.size() == limit.size() && digits >= limit)) {
-        return negative ? INT_MIN : INT_MAX;
-    }
-    long long value = 0;
-    for (char d : digits) {
-        value = value * 10 + (d - '0');
-    }
-    return static_cast<int>(negative ? -value : value);
-}
-
-// The C library's reading of the same text, clamped to int32.
-int libraryParseInt(const std::wstring& text) {
-    const long value = std::wcstol(text.c_str(), nullptr, 10);
-    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
-}
-
+// ParseInt reads as the C library does, clamped to int32.
 void checkParseInt(const std::wstring& text) {
-    const int got = ParseInt(text);
-    FUZZ_CHECK(got == referenceParseInt(text), "ParseInt(%s) = %d, reference %d",
-               narrow(text).c_str(), got, referenceParseInt(text));
-    FUZZ_CHECK(got == libraryParseInt(text), "ParseInt(%s) = %d, wcstol %d", narrow(text).c_str(),
-               got, libraryParseInt(text));
-}
-
-// Every wide character value, not only those a conversion produces.
-std::wstring rawWide(const uint8_t* data, size_t size) {
-    std::wstring text(size / sizeof(wchar_t), L'\0');
-    std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
-    return text;
+    const long value = std::wcstol(text.c_str(), nullptr, 10);
+    const int expected = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : int(value);
+    FUZZ_CHECK(ParseInt(text) == expected, "ParseInt(%s) = %d, wcstol %d", WideToAnsi(text).c_str(),
+               ParseInt(text), expected);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::vector<std::wstring> args = splitArguments(data, size);
+    Args args;
+    const std::string all(reinterpret_cast<const char*>(data), size);
+    for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+        end = all.find('\0', start);
+        args.push_back(AnsiToWide(all.substr(start, end - start)));
+    }
     const CommandLineOptions options = ParseCommandLine(args);
     checkWalk(args, options);
     checkOrder(args, options);
@@ -181,6 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::wstring& arg : args) {
         checkParseInt(arg);
     }
-    checkParseInt(rawWide(data, size));
+    // Every wide character value, not only those a conversion produces.
+    std::wstring raw(size / sizeof(wchar_t), L'\0');
+    std::memcpy(raw.data(), data, raw.size() * sizeof(wchar_t));
+    checkParseInt(raw);
     return 0;
 }

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -32,45 +33,24 @@ bool sameBits(const std::optional<double>& a, const std::optional<double>& b) {
     return !a || std::memcmp(&*a, &*b, sizeof(double)) == 0;  // keeps -0.0 apart from 0.0
 }
 
-// The name of the first member that differs, nullptr when none does.
-const char* firstDifference(const StoreSettings& a, const StoreSettings& b) {
-#define SC_SAME(member)         \
-    if (a.member != b.member) { \
-        return #member;         \
-    }
-    SC_SAME(quality)
-    SC_SAME(pointStyle)
-    SC_SAME(pressStyle)
-    SC_SAME(shapeStyle)
-    SC_SAME(isCapture)
-    SC_SAME(captureRect)
-    SC_SAME(videoBitrate)
-    SC_SAME(fps)
-    SC_SAME(captureMethod)
-    SC_SAME(sampleRate)
-    SC_SAME(audioBitrate)
-    SC_SAME(channels)
-    SC_SAME(bits)
-    SC_SAME(captureMicrophone)
-    SC_SAME(capturePlayback)
-    SC_SAME(filterMic)
-    SC_SAME(isCaptureCamera)
-    SC_SAME(isOnlyCaptureCamera)
-    SC_SAME(device)
-#undef SC_SAME
-    if (!sameBits(a.filterWC, b.filterWC)) {
-        return "filterWC";
-    }
-    if (a.hotkeys.size() != b.hotkeys.size()) {
-        return "hotkeys (count)";
-    }
-    for (size_t i = 0; i < a.hotkeys.size(); ++i) {
-        if (a.hotkeys[i].action != b.hotkeys[i].action ||
-            a.hotkeys[i].keycode != b.hotkeys[i].keycode) {
-            return "hotkeys";
-        }
-    }
-    return nullptr;
+bool same(const StoreSettings& a, const StoreSettings& b) {
+    const auto fields = [](const StoreSettings& s) {
+        return std::tie(s.quality, s.pointStyle, s.pressStyle, s.shapeStyle, s.isCapture,
+                        s.captureRect, s.videoBitrate, s.fps, s.captureMethod, s.sampleRate,
+                        s.audioBitrate, s.channels, s.bits, s.captureMicrophone, s.capturePlayback,
+                        s.filterMic, s.isCaptureCamera, s.isOnlyCaptureCamera, s.device);
+    };
+    const auto hotkey = [](const HotkeyPayload& h) { return std::tie(h.action, h.keycode); };
+    return fields(a) == fields(b) && sameBits(a.filterWC, b.filterWC) &&
+           std::equal(a.hotkeys.begin(), a.hotkeys.end(), b.hotkeys.begin(), b.hotkeys.end(),
+                      [&](const auto& x, const auto& y) { return hotkey(x) == hotkey(y); });
+}
+
+// The values as the file would hold them, for messages.
+std::string asFile(const StoreSettings& s) {
+    std::string out = "(not writable)";
+    SettingsCodec::serialize(s, out);
+    return out;
 }
 
 bool isKeycode(const std::string& code) {
@@ -119,7 +99,7 @@ struct Reference {
         return t && v && v->IsNumber() ? t->GetString() : nullptr;
     }
 
-  private:
+private:
     static const rapidjson::Value* find(const rapidjson::Value& root, const char* object,
                                         const char* name) {
         const rapidjson::Value* parent = &root;
@@ -181,8 +161,10 @@ void checkInteger(const Reference& ref, const char* object, const char* name,
 void checkNumbers(const uint8_t* data, size_t size, const StoreSettings& read) {
     const Reference ref(data, size);
     if (!ref.valid) {
-        FUZZ_CHECK(firstDifference(read, StoreSettings{}) == nullptr,
-                   "values read from a document that is not a valid object");
+        FUZZ_CHECK(same(read, StoreSettings{}),
+                   "values read from a document that is not a valid "
+                   "object: %s",
+                   asFile(read).c_str());
         return;
     }
     checkInteger(ref, nullptr, "quality", read.quality, &StoreTables::isQuality);
@@ -213,15 +195,15 @@ StoreSettings afterRoundTrip(StoreSettings s) {
 }
 
 void checkRoundTrip(const StoreSettings& values, const char* origin) {
-    std::string text;
-    FUZZ_CHECK(SettingsCodec::serialize(values, text), "%s: finite values were not written", origin);
-    const StoreSettings back = SettingsCodec::parse(text);
-    const char* changed = firstDifference(back, afterRoundTrip(values));
-    FUZZ_CHECK(changed == nullptr, "%s: %s differs after writing and reading %s", origin, changed,
-               text.c_str());
+    std::string written;
+    FUZZ_CHECK(SettingsCodec::serialize(values, written), "%s: finite values were not written",
+               origin);
+    const StoreSettings back = SettingsCodec::parse(written);
+    FUZZ_CHECK(same(back, afterRoundTrip(values)), "%s: written %s, read back as %s", origin,
+               written.c_str(), asFile(back).c_str());
     std::string again;
-    FUZZ_CHECK(SettingsCodec::serialize(back, again) && again == text,
-               "%s: second write differs:\n    %s\n    %s", origin, text.c_str(), again.c_str());
+    FUZZ_CHECK(SettingsCodec::serialize(back, again) && again == written,
+               "%s: second write differs:\n    %s\n    %s", origin, written.c_str(), again.c_str());
 }
 
 // Values a Store can hold, drawn from the input: table members inside their tables, everything

@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "Await.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -8,32 +10,19 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace testsupport {
 
 namespace {
 
-int decodeStatus(int status) {
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
-    }
-    if (WIFSIGNALED(status)) {
-        return 128 + WTERMSIG(status);
-    }
-    return -1;
-}
-
 void redirect(const std::string& path, int fd) {
-    if (path.empty()) {
-        return;
-    }
-    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out >= 0) {
         ::dup2(out, fd);
         ::close(out);
@@ -53,57 +42,42 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& 
     if (pid_ < 0) {
         throw std::runtime_error("fork failed");
     }
-    if (pid_ == 0) {
-        if (options.dieWithParent) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (::getppid() != parent) {
-                ::_exit(127);
-            }
-        }
-        ::setpgid(0, 0);
-        for (const auto& [k, v] : options.env) {
-            ::setenv(k.c_str(), v.c_str(), 1);
-        }
-        if (options.fileSizeLimit >= 0) {
-            rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
-                         static_cast<rlim_t>(options.fileSizeLimit)};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) {
-            ::_exit(127);
-        }
-        redirect(options.stdoutPath, 1);
-        redirect(options.stderrPath, 2);
-        // Close what the test process holds open, except what the child is meant to get.
-        for (int fd = 3; fd < 1024; ++fd) {
-            if (fd != options.passFd) {
-                ::close(fd);
-            }
-        }
-        ::execvp(args[0], args.data());
+    if (pid_ > 0) {
+        return;
+    }
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) {
         ::_exit(127);
     }
-}
-
-ChildProcess::~ChildProcess() {
-    if (started() && !exited()) {
-        stop(std::chrono::milliseconds(2000));
+    ::setpgid(0, 0);
+    for (const auto& [k, v] : options.env) {
+        ::setenv(k.c_str(), v.c_str(), 1);
     }
-}
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : pid_(other.pid_), exitCode_(other.exitCode_) {
-    other.pid_ = -1;
+    if (options.fileSizeLimit >= 0) {
+        const auto limit = static_cast<rlim_t>(options.fileSizeLimit);
+        const rlimit both{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &both);
+    }
+    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) {
+        ::_exit(127);
+    }
+    redirect(options.stdoutPath, 1);
+    redirect(options.stderrPath, 2);
+    // Close what the test process holds open, except what the child is meant to get.
+    for (int fd = 3; fd < 1024; ++fd) {
+        if (fd != options.passFd) {
+            ::close(fd);
+        }
+    }
+    ::execvp(args[0], args.data());
+    ::_exit(127);
 }
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
-        if (started() && !exited()) {
-            stop();
-        }
-        pid_ = other.pid_;
+        stop();
+        pid_ = std::exchange(other.pid_, -1);
         exitCode_ = other.exitCode_;
-        other.pid_ = -1;
     }
     return *this;
 }
@@ -118,27 +92,20 @@ int ChildProcess::wait(std::chrono::milliseconds timeout) {
     if (!started()) {
         return -1;
     }
-    if (exited()) {
-        return exitCode_;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        int status = 0;
-        const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
-            exitCode_ = decodeStatus(status);
-            return exitCode_;
-        }
-        if (r < 0) {
-            exitCode_ = -1;
-            return exitCode_;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return -1;
-        }
-        // Polling a child's end: there is no portable event to block on with a timeout.
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    // Polled: there is no portable event to block on with a timeout.
+    waitUntil(
+        [this] {
+            int status = 0;
+            const pid_t r = exited() ? 0 : ::waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            } else if (r < 0) {
+                exitCode_ = -1;
+            }
+            return exited();
+        },
+        timeout);
+    return exited() ? exitCode_ : -1;
 }
 
 void ChildProcess::stop(std::chrono::milliseconds grace) {
@@ -156,11 +123,7 @@ void ChildProcess::stop(std::chrono::milliseconds grace) {
 std::string runAndCapture(const std::vector<std::string>& argv, int* status,
                           const std::map<std::string, std::string>& env) {
     TempDir dir;
-    ChildProcess::Options options;
-    options.env = env;
-    options.stdoutPath = dir.file("out");
-    options.stderrPath = dir.file("err");
-    ChildProcess child(argv, options);
+    ChildProcess child(argv, {env, dir.file("out"), dir.file("err")});
     const int code = child.wait(std::chrono::minutes(5));
     if (status != nullptr) {
         *status = code;
@@ -171,12 +134,10 @@ std::string runAndCapture(const std::vector<std::string>& argv, int* status,
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/sc-test-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr) {
+    if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
-    path_ = buffer.data();
+    path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -191,21 +152,14 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-bool waitForFile(const std::string& path, const std::function<bool(const std::string&)>& ready,
-                 std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!ready(readFile(path))) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
+}
+
+bool waitForFile(const std::string& path, const std::function<bool(const std::string&)>& ready,
+                 std::chrono::milliseconds timeout) {
+    return waitUntil([&] { return ready(readFile(path)); }, timeout);
 }
 
 }  // namespace testsupport

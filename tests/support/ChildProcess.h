@@ -10,8 +10,8 @@
 
 namespace testsupport {
 
-// A child process started without a shell. It dies with the test process (even when the test
-// crashes) and is killed when the object goes.
+// A child process started without a shell, in a process group of its own. It dies with the
+// test process (even when the test crashes) and is stopped when the object goes.
 class ChildProcess {
 public:
     struct Options {
@@ -19,30 +19,27 @@ public:
         std::string stdoutPath;                  // empty: inherit
         std::string stderrPath;                  // empty: inherit
         std::string cwd;                         // empty: inherit
-        int passFd = -1;
-        long fileSizeLimit = -1;  // bytes any file the child writes may reach; -1: no limit                         // kept open in the child (e.g. -displayfd)
-        bool dieWithParent = true;
+        int passFd = -1;                         // kept open in the child (e.g. -displayfd)
+        long fileSizeLimit = -1;  // bytes any file the child writes may reach; -1: no limit
     };
 
     ChildProcess() = default;
     ChildProcess(const std::vector<std::string>& argv, const Options& options);
-    ~ChildProcess();
-    ChildProcess(ChildProcess&& other) noexcept;
+    ~ChildProcess() { stop(std::chrono::milliseconds(2000)); }
+    ChildProcess(ChildProcess&& other) noexcept { *this = std::move(other); }
     ChildProcess& operator=(ChildProcess&& other) noexcept;
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
+    bool exited() const { return exitCode_ != kRunning; }
+    int exitCode() const { return exitCode_; }
 
     void signal(int sig);
     // Waits for the child's end; returns its exit code (128 + signal when killed), or -1 when
     // it did not end in time (it is then left running).
     int wait(std::chrono::milliseconds timeout);
-    // SIGTERM, then SIGKILL if it does not end within the grace period.
+    // SIGTERM, then SIGKILL to its group if it does not end within the grace period.
     void stop(std::chrono::milliseconds grace = std::chrono::milliseconds(3000));
-    bool exited() const { return exitCode_ != kRunning; }
-    int exitCode() const { return exitCode_; }
 
 private:
     static constexpr int kRunning = -100000;
@@ -69,10 +66,10 @@ private:
 };
 
 std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
 
 // Waits until the file's content satisfies the predicate (polled: a file gives no event).
 bool waitForFile(const std::string& path, const std::function<bool(const std::string&)>& ready,
                  std::chrono::milliseconds timeout);
-bool fileExists(const std::string& path);
 
 }  // namespace testsupport

@@ -78,7 +78,6 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
     if (file.openError < 0) {
         return file;
     }
-    file.formatName = format->iformat->name;
 
     std::vector<Decoder> decoders(format->nb_streams);
     for (unsigned i = 0; i < format->nb_streams; ++i) {
@@ -114,12 +113,9 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
     while ((ret = av_read_frame(format.get(), packet.get())) >= 0) {
         const auto i = static_cast<size_t>(packet->stream_index);
         ProbedStream& s = file.streams[i];
-        if (packet->size == 0) {
-            ++s.emptyPackets;  // sending it would end the stream
-        } else {
+        // An empty packet (some containers fill time with them) would end the stream.
+        if (packet->size > 0) {
             s.packetPts.push_back(packet->pts);
-            s.packetDts.push_back(packet->dts);
-            s.packetKey.push_back((packet->flags & AV_PKT_FLAG_KEY) != 0);
             if (decoders[i].codec) {
                 if (avcodec_send_packet(decoders[i].codec.get(), packet.get()) < 0) {
                     ++s.decodeErrors;

@@ -26,9 +26,6 @@ struct ProbedStream {
     int frameSize = 0;
 
     std::vector<int64_t> packetPts;  // non-empty packets, in file order
-    std::vector<int64_t> packetDts;
-    std::vector<bool> packetKey;
-    int emptyPackets = 0;  // zero-size chunks some containers use to fill time
 
     std::vector<int64_t> framePts;  // decoded frames (best-effort timestamps), in output order
     std::vector<bool> frameKey;
@@ -38,7 +35,6 @@ struct ProbedStream {
 
 struct ProbedFile {
     int openError = 0;  // negative when the file could not be opened or read
-    std::string formatName;
     std::vector<ProbedStream> streams;
 };
 

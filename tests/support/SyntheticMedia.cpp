@@ -12,10 +12,6 @@ extern "C" {
 
 namespace testsupport {
 
-namespace {
-constexpr double kPi = 3.14159265358979323846;
-}
-
 std::vector<uint8_t> makeBgraPicture(int width, int height, int index) {
     std::vector<uint8_t> out(static_cast<size_t>(width) * height * 4);
     const int square = std::max(8, height / 6) & ~1;
@@ -24,23 +20,14 @@ std::vector<uint8_t> makeBgraPicture(int width, int height, int index) {
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             uint8_t* p = &out[(static_cast<size_t>(y) * width + x) * 4];
-            uint8_t b = static_cast<uint8_t>(x * 255 / std::max(1, width - 1));
-            uint8_t g = static_cast<uint8_t>(y * 255 / std::max(1, height - 1));
-            uint8_t r = static_cast<uint8_t>(96 + (x + y) % 64);
-            // A panel of a flat colour on the left third, like a window's side bar.
-            if (x < width / 3 && y >= height / 4 && y < height * 3 / 4) {
-                b = 40;
-                g = 120;
-                r = 200;
-            }
-            if (x >= sx && x < sx + square && y >= sy && y < sy + square) {
-                b = 250;
-                g = 250;
-                r = 30;
-            }
-            p[0] = b;
-            p[1] = g;
-            p[2] = r;
+            // Ramps, a flat panel on the left third like a window's side bar, the square.
+            const bool panel = x < width / 3 && y >= height / 4 && y < height * 3 / 4;
+            const bool inSquare = x >= sx && x < sx + square && y >= sy && y < sy + square;
+            const auto rampX = static_cast<uint8_t>(x * 255 / std::max(1, width - 1));
+            const auto rampY = static_cast<uint8_t>(y * 255 / std::max(1, height - 1));
+            p[0] = inSquare ? 250 : panel ? 40 : rampX;
+            p[1] = inSquare ? 250 : panel ? 120 : rampY;
+            p[2] = inSquare ? 30 : panel ? 200 : static_cast<uint8_t>(96 + (x + y) % 64);
             p[3] = 255;
         }
     }
@@ -53,7 +40,7 @@ ToneFrames::ToneFrames(const AVCodecContext* codec, double frequency)
 
 ToneFrames::ToneFrames(AVSampleFormat format, int sampleRate, const AVChannelLayout& layout,
                        int samples, double frequency)
-    : frame_(av_frame_alloc()), step_(2 * kPi * frequency / sampleRate) {
+    : frame_(av_frame_alloc()), step_(2 * 3.14159265358979323846 * frequency / sampleRate) {
     if (!frame_) {
         throw std::runtime_error("av_frame_alloc failed");
     }
@@ -78,22 +65,19 @@ AVFrame* ToneFrames::next() {
     const int channels = frame_->ch_layout.nb_channels;
     const auto format = static_cast<AVSampleFormat>(frame_->format);
     const bool planar = av_sample_fmt_is_planar(format) != 0;
+    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
+    if (packed != AV_SAMPLE_FMT_FLT && packed != AV_SAMPLE_FMT_S16) {
+        throw std::runtime_error("sample format not supported by ToneFrames");
+    }
     for (int i = 0; i < frame_->nb_samples; ++i) {
         const double v = 0.5 * std::sin(step_ * static_cast<double>(made_ + i));
         for (int c = 0; c < channels; ++c) {
-            const int plane = planar ? c : 0;
+            uint8_t* plane = frame_->extended_data[planar ? c : 0];
             const int at = planar ? i : i * channels + c;
-            switch (av_get_packed_sample_fmt(format)) {
-                case AV_SAMPLE_FMT_FLT:
-                    reinterpret_cast<float*>(frame_->extended_data[plane])[at] =
-                        static_cast<float>(v);
-                    break;
-                case AV_SAMPLE_FMT_S16:
-                    reinterpret_cast<int16_t*>(frame_->extended_data[plane])[at] =
-                        static_cast<int16_t>(v * 32767);
-                    break;
-                default:
-                    throw std::runtime_error("sample format not supported by ToneFrames");
+            if (packed == AV_SAMPLE_FMT_FLT) {
+                reinterpret_cast<float*>(plane)[at] = static_cast<float>(v);
+            } else {
+                reinterpret_cast<int16_t*>(plane)[at] = static_cast<int16_t>(v * 32767);
             }
         }
     }

@@ -1,6 +1,5 @@
 #include "TestServers.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -27,40 +26,31 @@ XvfbServer::XvfbServer(int width, int height) {
                             options);
     ::close(fds[1]);
     // Xvfb writes the display number when it is ready to accept connections.
-    std::string number;
     pollfd pfd{fds[0], POLLIN, 0};
-    while (::poll(&pfd, 1, 20000) > 0) {
-        char c = 0;
-        if (::read(fds[0], &c, 1) != 1 || c == '\n') {
-            break;
-        }
-        number.push_back(c);
+    for (char c = 0; ::poll(&pfd, 1, 20000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n';) {
+        display_.push_back(c);
     }
     ::close(fds[0]);
-    if (number.empty()) {
+    if (display_.empty()) {
         throw std::runtime_error("Xvfb did not start: " + readFile(dir_.file("xvfb.log")));
     }
-    display_ = ":" + number;
+    display_.insert(0, ":");
 }
 
-XvfbServer::~XvfbServer() { process_.stop(); }
+void XvfbServer::exportEnv() const {
+    ::setenv("DISPLAY", display_.c_str(), 1);
+}
 
-PulseServer::PulseServer() {
-    const std::string socket = dir_.file("native");
+PulseServer::PulseServer() : address_("unix:" + dir_.file("native")) {
     for (const char* sub : {"/runtime", "/home", "/config"}) {
         std::filesystem::create_directories(dir_.path() + sub);
     }
-    {
-        std::ofstream pa(dir_.file("default.pa"));
-        pa << "load-module module-native-protocol-unix socket=" << socket
-           << " auth-anonymous=1\n"
-           << "load-module module-null-sink sink_name=testsink rate=48000 channels=2\n"
-           << "set-default-sink testsink\n";
-        std::ofstream client(dir_.file("client.conf"));
-        client << "autospawn = no\n";
-    }
-    address_ = "unix:" + socket;
-    clientConfig_ = dir_.file("client.conf");
+    std::ofstream(dir_.file("default.pa"))
+        << "load-module module-native-protocol-unix socket=" << dir_.file("native")
+        << " auth-anonymous=1\n"
+        << "load-module module-null-sink sink_name=testsink rate=48000 channels=2\n"
+        << "set-default-sink testsink\n";
+    std::ofstream(dir_.file("client.conf")) << "autospawn = no\n";
 
     ChildProcess::Options options;
     options.env = {{"PULSE_RUNTIME_PATH", dir_.path() + "/runtime"},
@@ -68,29 +58,30 @@ PulseServer::PulseServer() {
                    {"HOME", dir_.path() + "/home"},
                    {"XDG_CONFIG_HOME", dir_.path() + "/config"}};
     options.stderrPath = dir_.file("pulse.log");
-    process_ = ChildProcess({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                             "--use-pid-file=no", "--disable-shm=yes", "-F",
-                             dir_.file("default.pa"), "--log-target=stderr"},
-                            options);
+    process_ = ChildProcess(
+        {"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+         "--disable-shm=yes", "-F", dir_.file("default.pa"), "--log-target=stderr"},
+        options);
     // Ready when the server answers; there is no readiness event to wait on.
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 200 && running(); ++i) {
         int status = -1;
         pactl({"info"}, &status);
         if (status == 0) {
             return;
         }
-        if (process_.wait(std::chrono::milliseconds(0)) != -1) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        process_.wait(std::chrono::milliseconds(50));
     }
     throw std::runtime_error("PulseAudio did not start: " + readFile(dir_.file("pulse.log")));
 }
 
-PulseServer::~PulseServer() { process_.stop(); }
-
 std::map<std::string, std::string> PulseServer::clientEnv() const {
-    return {{"PULSE_SERVER", address_}, {"PULSE_CLIENTCONFIG", clientConfig_}};
+    return {{"PULSE_SERVER", address_}, {"PULSE_CLIENTCONFIG", dir_.file("client.conf")}};
+}
+
+void PulseServer::exportEnv() const {
+    for (const auto& [k, v] : clientEnv()) {
+        ::setenv(k.c_str(), v.c_str(), 1);
+    }
 }
 
 std::string PulseServer::pactl(const std::vector<std::string>& args, int* status) const {
@@ -104,30 +95,11 @@ void PulseServer::kill() {
     process_.wait(std::chrono::milliseconds(5000));
 }
 
-std::unique_ptr<XvfbServer> XvfbEnvironment::server_;
-std::unique_ptr<PulseServer> PulseEnvironment::server_;
-
-void XvfbEnvironment::SetUp() {
-    server_ = std::make_unique<XvfbServer>();
-    ::setenv("DISPLAY", server_->display().c_str(), 1);
+std::string binaryDir() {
+    return SC_BINARY_DIR;
 }
-
-void XvfbEnvironment::TearDown() { server_.reset(); }
-
-XvfbServer* XvfbEnvironment::server() { return server_.get(); }
-
-void PulseEnvironment::SetUp() {
-    server_ = std::make_unique<PulseServer>();
-    for (const auto& [k, v] : server_->clientEnv()) {
-        ::setenv(k.c_str(), v.c_str(), 1);
-    }
+std::string sourceDir() {
+    return SC_SOURCE_DIR;
 }
-
-void PulseEnvironment::TearDown() { server_.reset(); }
-
-PulseServer* PulseEnvironment::server() { return server_.get(); }
-
-std::string binaryDir() { return SC_BINARY_DIR; }
-std::string sourceDir() { return SC_SOURCE_DIR; }
 
 }  // namespace testsupport

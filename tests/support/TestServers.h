@@ -9,12 +9,13 @@
 
 namespace testsupport {
 
-// A private X server (Xvfb, 1920x1080x24, -noreset) on a display number it picks itself.
+// A private X server (Xvfb, -noreset, MIT-SHM) on a display number it picks itself.
 class XvfbServer {
 public:
     XvfbServer(int width = 1920, int height = 1080);
-    ~XvfbServer();
     const std::string& display() const { return display_; }  // ":N"
+    // Points this process at the server.
+    void exportEnv() const;
 
 private:
     TempDir dir_;
@@ -28,12 +29,11 @@ private:
 class PulseServer {
 public:
     PulseServer();
-    ~PulseServer();
     // What PULSE_SERVER must hold for clients to reach it.
     const std::string& serverAddress() const { return address_; }
-    const std::string& clientConfig() const { return clientConfig_; }
     // Environment for a client process (pactl, paplay, the recorder).
     std::map<std::string, std::string> clientEnv() const;
+    void exportEnv() const;
     // Runs pactl against this server; returns its output.
     std::string pactl(const std::vector<std::string>& args, int* status = nullptr) const;
     void kill();  // ends the server at once (for fault tests)
@@ -43,30 +43,25 @@ private:
     TempDir dir_;
     ChildProcess process_;
     std::string address_;
-    std::string clientConfig_;
 };
 
-// Global environments: start the server before the first test of a binary, point this process
-// at it (DISPLAY, PULSE_SERVER) and stop it after the last, whatever the tests did.
-class XvfbEnvironment : public ::testing::Environment {
+// A global environment: starts the server before the first test of a binary, points this
+// process at it (DISPLAY, PULSE_SERVER) and stops it after the last, whatever the tests did.
+template <typename Server>
+class ServerEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override;
-    void TearDown() override;
-    static XvfbServer* server();
+    void SetUp() override {
+        server_ = std::make_unique<Server>();
+        server_->exportEnv();
+    }
+    void TearDown() override { server_.reset(); }
+    static Server* server() { return server_.get(); }
 
 private:
-    static std::unique_ptr<XvfbServer> server_;
+    static inline std::unique_ptr<Server> server_;
 };
-
-class PulseEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override;
-    void TearDown() override;
-    static PulseServer* server();
-
-private:
-    static std::unique_ptr<PulseServer> server_;
-};
+using XvfbEnvironment = ServerEnvironment<XvfbServer>;
+using PulseEnvironment = ServerEnvironment<PulseServer>;
 
 // The directory with the built program (screen-capturer) and the source tree.
 std::string binaryDir();

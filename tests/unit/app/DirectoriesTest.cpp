@@ -1,7 +1,6 @@
 #include "app/Directories.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,64 +12,42 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Runs the body with the current directory inside a fresh temporary tree, so relative paths
-// land there; restores the old one afterwards.
-class DirectoriesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        old_ = fs::current_path();
-        fs::create_directories(dir_.path() + "/work");
-        fs::current_path(dir_.path() + "/work");
+// Each path is made from a current folder <tmp>/work, so relative paths land there.
+TEST(Directories, EnsureDirectoryCreatesWhereThePathSays) {
+    testsupport::TempDir dir;
+    const std::string root = dir.path();
+    const fs::path previous = fs::current_path();
+    fs::create_directories(root + "/work");
+    fs::current_path(root + "/work");
+    { std::ofstream("blocker") << "a file where a folder should be"; }
+    struct Case {
+        std::string path;
+        bool ok;
+        std::string made;    // a folder that exists afterwards (from the root); empty: none
+        std::string absent;  // what must not exist afterwards (from the root); empty: nothing
+    };
+    const Case cases[] = {
+        {root + "/x/y/", true, "x/y", "work" + root},  // absolute: not rebuilt under work/
+        {"../out/", true, "out", "work/out"},
+        {"a/b/c.mp4", true, "work/a/b", "work/a/b/c.mp4"},  // an extension names a file
+        {"./p/q", true, "work/p/q", ""},
+        {".", true, "", ""},
+        {"/", true, "", ""},
+        {"blocker/sub/", false, "", "work/blocker/sub"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(EnsureDirectory(AnsiToWide(c.path)), c.ok);
+        if (!c.made.empty()) {
+            EXPECT_TRUE(fs::is_directory(root + "/" + c.made));
+        }
+        if (!c.absent.empty()) {
+            EXPECT_FALSE(fs::exists(root + "/" + c.absent));
+        }
     }
-    void TearDown() override { fs::current_path(old_); }
-
-    testsupport::TempDir dir_;
-    fs::path old_;
-};
-
-TEST_F(DirectoriesTest, AbsolutePathIsCreatedWhereItSays) {
-    const std::string target = dir_.path() + "/x/y/";
-    ASSERT_TRUE(EnsureDirectory(AnsiToWide(target)));
-    EXPECT_TRUE(fs::is_directory(dir_.path() + "/x/y"));
-    // Not under the current directory with the root stripped.
-    EXPECT_FALSE(fs::exists(fs::current_path() / dir_.path().substr(1)));
-}
-
-TEST_F(DirectoriesTest, RelativePathWithParentIsCreatedBesideTheCurrentFolder) {
-    ASSERT_TRUE(EnsureDirectory(L"../out/"));
-    EXPECT_TRUE(fs::is_directory(dir_.path() + "/out"));
-    EXPECT_FALSE(fs::exists("out"));
-}
-
-TEST_F(DirectoriesTest, FileNameWithExtensionIsNotCreated) {
-    ASSERT_TRUE(EnsureDirectory(L"a/b/c.mp4"));
-    EXPECT_TRUE(fs::is_directory("a/b"));
-    EXPECT_FALSE(fs::exists("a/b/c.mp4"));
-}
-
-TEST_F(DirectoriesTest, LastComponentWithoutExtensionIsADirectory) {
-    ASSERT_TRUE(EnsureDirectory(L"./p/q"));
-    EXPECT_TRUE(fs::is_directory("p/q"));
-}
-
-TEST_F(DirectoriesTest, ExistingPathsAndDotsOnlySucceedWithoutCreating) {
-    EXPECT_TRUE(EnsureDirectory(L"."));
-    EXPECT_TRUE(EnsureDirectory(L"./"));
-    EXPECT_TRUE(EnsureDirectory(L"/"));
-    EXPECT_TRUE(fs::is_empty("."));
-}
-
-TEST_F(DirectoriesTest, FailureIsReportedWhenAComponentIsAFile) {
-    { std::ofstream("blocker") << "x"; }
-    EXPECT_FALSE(EnsureDirectory(L"blocker/sub/"));
-}
-
-TEST(DirectoryPart, UpToAndIncludingTheLastSeparator) {
-    EXPECT_EQ(DirectoryPart(L"/tmp/x/y/z.mp4"), L"/tmp/x/y/");
-    EXPECT_EQ(DirectoryPart(L"a.mp4"), L"");
-    EXPECT_EQ(DirectoryPart(L"/a.mp4"), L"/");
-    // Only the platform separator counts.
-    EXPECT_EQ(DirectoryPart(L"dir\\a.mp4"), L"");
+    fs::current_path(previous);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root + "/work"), fs::directory_iterator()), 3)
+        << "blocker, a and p only: '.' and '/' create nothing";
 }
 
 }  // namespace

@@ -5,125 +5,93 @@
 
 #include <atomic>
 #include <climits>
-#include <condition_variable>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <thread>
+
+#include "Await.h"
 
 namespace {
 
-// A gate the test opens to let one loop iteration through; lets the test know exactly where
-// the worker is without sleeping.
-class Gate {
-public:
-    void waitInside() {
-        std::unique_lock<std::mutex> lock(m_);
-        inside_ = true;
-        cv_.notify_all();
-        cv_.wait(lock, [this] { return open_; });
-        open_ = false;
-        inside_ = false;
-    }
-    void awaitInside() {
-        std::unique_lock<std::mutex> lock(m_);
-        cv_.wait(lock, [this] { return inside_; });
-    }
-    void open() {
-        std::lock_guard<std::mutex> lock(m_);
-        open_ = true;
-        cv_.notify_all();
-    }
+using std::chrono::hours;
+using std::chrono::milliseconds;
 
-private:
-    std::mutex m_;
-    std::condition_variable cv_;
-    bool inside_ = false;
-    bool open_ = false;
-};
-
-TEST(WorkerThread, RunsUntilTheIterationSaysStop) {
+TEST(WorkerThread, RunsUntilTheIterationSaysStopAndAStopCutsTheSleepShort) {
     std::atomic<int> count{0};
-    WorkerThread worker("count", [&] { return ++count < 5; }, std::chrono::milliseconds(0));
-    EXPECT_TRUE(worker.start());
-    worker.join();
+    WorkerThread counting(
+        "count", [&] { return ++count < 5; }, milliseconds(0));
+    EXPECT_TRUE(counting.start());
+    counting.join();
     EXPECT_EQ(count.load(), 5);
-    EXPECT_FALSE(worker.running());
+    EXPECT_FALSE(counting.running());
+
+    WorkerThread* self = nullptr;
+    WorkerThread sleepy(
+        "sleepy", [&] { return !self->stopRequested(); }, hours(1));
+    self = &sleepy;
+    sleepy.start();
+    sleepy.requestStop();  // without the wake this join would take an hour
+    sleepy.join();
 }
 
 TEST(WorkerThread, SuspendWaitsForTheIterationInFlightAndThenNothingRuns) {
-    Gate gate;
+    testsupport::Gate gate;
     std::atomic<int> count{0};
-    std::atomic<bool> suspendReturned{false};
     WorkerThread* self = nullptr;
     WorkerThread worker(
         "gated",
         [&] {
-            gate.waitInside();
+            gate.pass();
             ++count;
             return !self->stopRequested();
         },
-        std::chrono::milliseconds(1));
+        milliseconds(1));
     self = &worker;
     worker.start();
-    gate.awaitInside();  // the worker is inside an iteration
+    ASSERT_TRUE(gate.awaitHeld()) << "the first iteration did not begin";
 
+    std::atomic<bool> suspended{false};
     std::thread suspender([&] {
         worker.suspend();
-        suspendReturned = true;
+        suspended = true;
     });
     // Only once the request is registered may the iteration finish; otherwise the worker
     // could run on into a second iteration before suspend() is even called.
-    while (!worker.suspendRequested()) {
-        std::this_thread::yield();
-    }
-    // suspend() cannot return while the iteration is in flight; let it finish.
-    EXPECT_FALSE(suspendReturned.load());
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return worker.suspendRequested(); }, std::chrono::seconds(10)))
+        << "suspend() was not registered";
+    EXPECT_FALSE(suspended.load()) << "suspend() returned while an iteration was in flight";
     gate.open();
     suspender.join();
-    EXPECT_TRUE(suspendReturned.load());
-    const int parkedAt = count.load();
-    EXPECT_EQ(parkedAt, 1);
+    EXPECT_EQ(count.load(), 1);
 
-    // While parked nothing runs, however long: the worker is not inside the gate.
-    worker.wake();
-    EXPECT_EQ(count.load(), parkedAt);
-
+    worker.wake();  // parked: a wake runs nothing
+    EXPECT_EQ(count.load(), 1);
     worker.resume();
-    gate.awaitInside();
-    EXPECT_EQ(count.load(), parkedAt);  // second iteration entered, not yet counted
+    ASSERT_TRUE(gate.awaitHeld()) << "resume() did not release the thread";
     worker.requestStop();
     gate.open();
     worker.join();
     EXPECT_EQ(count.load(), 2);
-    EXPECT_FALSE(worker.running());
 }
 
-TEST(WorkerThread, StopRequestCutsTheSleepShort) {
-    std::atomic<int> count{0};
-    WorkerThread* self = nullptr;
-    WorkerThread worker(
-        "sleepy",
-        [&] {
-            ++count;
-            return !self->stopRequested();
-        },
-        std::chrono::hours(1));
-    self = &worker;
-    worker.start();
-    worker.requestStop();  // without the wake this join would take an hour
-    worker.join();
-    EXPECT_GE(count.load(), 1);
-}
+TEST(WorkerThread, SuspendOfAThreadNotRunningReturnsAndTheDestructorReleasesAParkedOne) {
+    WorkerThread idle(
+        "idle", [] { return false; }, milliseconds(1));
+    idle.suspend();  // not started
+    idle.resume();
+    idle.start();
+    idle.join();
+    idle.suspend();  // ended
 
-TEST(WorkerThread, SuspendAndResumeOfAThreadThatIsNotRunningReturnAtOnce) {
-    WorkerThread worker("idle", [] { return false; }, std::chrono::milliseconds(1));
-    worker.suspend();
-    worker.resume();
-    worker.start();
-    worker.join();
-    worker.suspend();  // ended: returns at once
-    EXPECT_FALSE(worker.running());
+    std::atomic<bool> stop{false};
+    {
+        WorkerThread parked(
+            "parked", [&] { return !stop.load(); }, milliseconds(1));
+        parked.start();
+        parked.suspend();
+        stop = true;
+    }  // must not hang: ctest's timeout is the deadline here
 }
 
 // While it lives, no thread can be made: the default stack asked for is larger than any
@@ -148,8 +116,8 @@ private:
 };
 
 TEST(WorkerThread, AThreadThatCouldNotBeMadeIsNotRunningAndNothingWaitsForIt) {
-    auto worker =
-        std::make_shared<WorkerThread>("unborn", [] { return true; }, std::chrono::milliseconds(1));
+    auto worker = std::make_shared<WorkerThread>(
+        "unborn", [] { return true; }, std::chrono::milliseconds(1));
     bool started = true;
     {
         NoThreadsCanBeMade noThreads;
@@ -169,17 +137,6 @@ TEST(WorkerThread, AThreadThatCouldNotBeMadeIsNotRunningAndNothingWaitsForIt) {
     }).detach();
     ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready)
         << "suspend, resume or stop waited for a thread that was never made";
-}
-
-TEST(WorkerThread, DestructorReleasesAParkedThread) {
-    std::atomic<bool> stop{false};
-    {
-        WorkerThread worker("parked", [&] { return !stop.load(); }, std::chrono::milliseconds(1));
-        worker.start();
-        worker.suspend();
-        stop = true;
-    }  // must not hang
-    EXPECT_TRUE(stop.load());
 }
 
 }  // namespace

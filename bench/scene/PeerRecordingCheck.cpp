@@ -1,6 +1,7 @@
 // A recording of the test scene made by a peer recorder (ffmpeg grabbing the X screen and the
 // sink's monitor), measured by the analyser: this holds scene and analyser to what an
-// established recorder achieves. Our recorder is held to the same numbers once it records.
+// established recorder achieves; tests/e2e holds our recorder to the same bounds. The servers
+// are the ones SceneTimingCheck registers for the binary.
 #include <gtest/gtest.h>
 
 #include <chrono>
