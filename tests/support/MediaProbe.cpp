@@ -93,6 +93,12 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
         s.sampleRate = st->codecpar->sample_rate;
         s.channels = st->codecpar->ch_layout.nb_channels;
         s.frameSize = st->codecpar->frame_size;
+        if (st->start_time != AV_NOPTS_VALUE) {
+            s.start = static_cast<double>(st->start_time) * av_q2d(st->time_base);
+        }
+        if (st->duration != AV_NOPTS_VALUE) {
+            s.duration = static_cast<double>(st->duration) * av_q2d(st->time_base);
+        }
         file.streams.push_back(s);
 
         const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
@@ -135,6 +141,9 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
     for (size_t i = 0; i < decoders.size(); ++i) {
         if (decoders[i].codec && avcodec_send_packet(decoders[i].codec.get(), nullptr) >= 0) {
             takeFrames(file.streams[i], decoders[i], frame.get(), onPicture);
+        }
+        if (decoders[i].codec) {
+            file.streams[i].frameRate = decoders[i].codec->framerate;
         }
     }
     return file;

@@ -34,12 +34,25 @@ struct ProbedStream {
     std::vector<bool> frameKey;
     int64_t samples = 0;  // decoded audio samples per channel
     int decodeErrors = 0;
+
+    double start = 0;            // where the container says the stream starts, in seconds
+    double duration = 0;         // and how long it lasts
+    AVRational frameRate{0, 1};  // the rate the video stream's own headers announce
 };
 
 struct ProbedFile {
     int openError = 0;  // negative when the file could not be opened or read
     std::string formatName;
     std::vector<ProbedStream> streams;
+
+    const ProbedStream* first(AVMediaType type) const {
+        for (const ProbedStream& s : streams) {
+            if (s.type == type) {
+                return &s;
+            }
+        }
+        return nullptr;
+    }
 };
 
 // Called for each decoded video frame (index in output order) with the picture as packed,

@@ -24,7 +24,7 @@ inline uint32_t patternAt(int x, int y) {
 }
 
 class TestDesktop {
-  public:
+public:
     TestDesktop() : connection_(xcb_connect(nullptr, nullptr)) {
         if (xcb_connection_has_error(connection_)) {
             xcb_disconnect(connection_);
@@ -117,7 +117,7 @@ class TestDesktop {
         }
     }
 
-  private:
+private:
     xcb_connection_t* connection_;
     const xcb_screen_t* screen_ = nullptr;
 };

@@ -12,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "CameraFakes.h"
 #include "platform/CameraService.h"
@@ -26,21 +25,14 @@ struct ScreenLog {
     std::atomic<bool> grabbing{false};
     std::atomic<bool> destroyed{false};
     std::atomic<int> grabsAfterDestroy{0};
-    // Called on the destroying thread as the screen goes.
-    std::function<void()> onDestroy;
-
-    // True once at least n grabs have been made.
-    bool waitForGrabs(int n, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, timeout, [&] { return grabs.load() >= n; });
-    }
-    void grabbed() {
-        std::lock_guard<std::mutex> lock(mutex);
-        changed.notify_all();
-    }
-
+    std::function<void()> onDestroy;  // called on the destroying thread as the screen goes
     std::mutex mutex;
     std::condition_variable changed;
+
+    bool waitForGrabs(int n) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(20), [&] { return grabs >= n; });
+    }
 };
 
 // A 1920 x 1080 desktop whose every grab is a flat picture of a shade that changes per grab.
@@ -53,7 +45,6 @@ public:
         }
         log_->destroyed = true;
     }
-
     Rect desktopRect() override { return Rect{0, 0, 1920, 1080}; }
     platform::DisplayMetrics displayMetrics() override {
         platform::DisplayMetrics m;
@@ -68,14 +59,13 @@ public:
     bool prepare(int32_t, int32_t) override { return true; }
     bool grab(const Rect& area, uint8_t* buffer) override {
         log_->grabbing = true;
-        const int n = ++log_->grabs;
-        if (log_->destroyed) {
-            ++log_->grabsAfterDestroy;
-        }
-        std::memset(buffer, (n * 16) & 0xFF,
-                    static_cast<size_t>(area.width()) * static_cast<size_t>(area.height()) * 4);
+        std::memset(buffer, (log_->grabs * 16) & 0xFF,
+                    static_cast<size_t>(area.width()) * area.height() * 4);
+        log_->grabsAfterDestroy += log_->destroyed ? 1 : 0;
         log_->grabbing = false;
-        log_->grabbed();
+        std::lock_guard<std::mutex> lock(log_->mutex);
+        ++log_->grabs;
+        log_->changed.notify_all();
         return true;
     }
     bool windowAt(Point, platform::NativeWindow, platform::WindowHit&) override { return false; }
@@ -97,39 +87,23 @@ public:
     camerafakes::FrameLog delivered;
 
     std::vector<platform::CameraDevice> devices() override { return inner_->devices(); }
-    int32_t open(int32_t position) override {
-        hear("open");
-        return inner_->open(position);
-    }
+    int32_t open(int32_t position) override { return hear("open"), inner_->open(position); }
     bool isOpen() const override { return inner_->isOpen(); }
     platform::CameraSize frameSize() const override { return inner_->frameSize(); }
     platform::CameraState state() const override { return inner_->state(); }
     void setFrameCallback(platform::CameraFrameCallback callback) override {
         if (!callback) {
-            inner_->setFrameCallback({});
-            return;
+            return inner_->setFrameCallback({});
         }
         inner_->setFrameCallback([this, callback](const platform::CameraFrame& frame) {
             callback(frame);
             delivered.add(frame);
         });
     }
-    int32_t run() override {
-        hear("run");
-        return inner_->run();
-    }
-    int32_t pause() override {
-        hear("pause");
-        return inner_->pause();
-    }
-    int32_t stop() override {
-        hear("stop");
-        return inner_->stop();
-    }
-    void release() override {
-        hear("release");
-        inner_->release();
-    }
+    int32_t run() override { return hear("run"), inner_->run(); }
+    int32_t pause() override { return hear("pause"), inner_->pause(); }
+    int32_t stop() override { return hear("stop"), inner_->stop(); }
+    void release() override { hear("release"), inner_->release(); }
     int32_t openPreview(const std::wstring& title, platform::CameraSize size, uint16_t iconId,
                         platform::CameraPreviewEvents events) override {
         return inner_->openPreview(title, size, iconId, std::move(events));
@@ -143,7 +117,6 @@ private:
             beforeCall(call);
         }
     }
-
     std::unique_ptr<platform::CameraService> inner_;
 };
 
