@@ -13,10 +13,8 @@
 #include "../../unit/audio/AudioTestHelpers.h"
 #include "ChildProcess.h"
 #include "TestServers.h"
-#include "audio/AudioCapturer.h"
 #include "audio/AudioManager.h"
 #include "audio/Silence.h"
-#include "platform/AudioEndpoint.h"
 
 namespace {
 
@@ -125,37 +123,6 @@ protected:
 
     testsupport::TempDir dir_;
 };
-
-TEST_F(PulseAudioTest, EndpointsOfferTheServersFormatAsFloatAndRefuseWhatTheirFlowCannot) {
-    std::unique_ptr<platform::AudioEndpointEnumerator> enumerator;
-    ASSERT_EQ(platform::AudioEndpointFactory::system().createEnumerator(&enumerator), 0);
-    for (const auto flow : {platform::DataFlow::Render, platform::DataFlow::Capture}) {
-        std::unique_ptr<platform::AudioEndpoint> endpoint;
-        ASSERT_EQ(enumerator->getDefaultAudioEndpoint(flow, &endpoint), 0);
-        ASSERT_EQ(endpoint->activate(), 0);
-        WaveFormat mix;
-        ASSERT_EQ(endpoint->getMixFormat(&mix), 0);
-        EXPECT_EQ(mix.formatTag, WaveFormat::kExtensible);
-        EXPECT_EQ(mix.subFormat, WaveFormat::SubFormat::IeeeFloat);
-        EXPECT_EQ(mix.samplesPerSec, 48000u);  // the test sink's rate
-        EXPECT_EQ(mix.channels, 2);
-        // Both streams capture (the render one through loopback): they have no writer.
-        const uint32_t flags =
-            flow == platform::DataFlow::Render ? platform::kStreamFlagsLoopback : 0;
-        AdjustMixFormat(mix);
-        ASSERT_EQ(endpoint->initialize(mix, flags), 0);
-        EXPECT_EQ(endpoint->initialize(mix, flags), platform::audiohr::kAlreadyInitialized);
-        EXPECT_EQ(endpoint->getService(platform::AudioEndpoint::Service::Render),
-                  platform::audiohr::kWrongEndpointType);
-        EXPECT_EQ(endpoint->getService(platform::AudioEndpoint::Service::Capture), 0);
-    }
-    // Loopback needs a render endpoint.
-    std::unique_ptr<platform::AudioEndpoint> mic;
-    ASSERT_EQ(enumerator->getDefaultAudioEndpoint(platform::DataFlow::Capture, &mic), 0);
-    ASSERT_EQ(mic->activate(), 0);
-    EXPECT_EQ(mic->initialize(audiotest::pcm16Format(48000, 2), platform::kStreamFlagsLoopback),
-              platform::audiohr::kWrongEndpointType);
-}
 
 TEST_F(PulseAudioTest, ToneThroughLoopbackTheDefaultSourceAndBothIsHeardAtItsPitchAndLevel) {
     struct Case {

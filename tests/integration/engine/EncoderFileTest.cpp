@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <string>
-#include <thread>
 #include <vector>
 
 extern "C" {
@@ -191,29 +190,6 @@ TEST_F(EncoderFile, OneFullHdBufferRefilledForEveryFrameGivesEachFrameItsOwnPict
         });
     EXPECT_EQ(probed.streams.at(0).width, w);
     EXPECT_EQ(decoded, static_cast<size_t>(frames));
-}
-
-TEST_F(EncoderFile, VideoAndAudioThreadsWriteOneFileTogether) {
-    const std::string path = dir_.file("threads.mkv");
-    ASSERT_GE(encoder_.open(path, true, 30, 96, 64, 800000, 44100, 192000), 0);
-    ASSERT_EQ(encoder_.prepareRecording(), 0);
-    std::thread video([&] {
-        for (int i = 0; i < 60; ++i) {
-            const auto picture = testsupport::makeBgraPicture(96, 64, i);
-            EXPECT_EQ(encoder_.encodeVideoFrame(picture.data(), static_cast<uint32_t>(i * 33)), 0);
-        }
-    });
-    testsupport::ToneFrames tone(encoder_.audioCodecContext(), 330.0);
-    for (int i = 0; i < 90; ++i) {
-        EXPECT_EQ(encoder_.encodeAudioFrame(tone.next()), 1);
-    }
-    video.join();
-    encoder_.close();
-    const ProbedFile probed = decodedCleanly(path);
-    ASSERT_EQ(probed.streams.size(), 2u);
-    EXPECT_EQ(probed.streams[0].framePts.size(), 60u);
-    expectAudioStepsByFrameSize(probed.streams[1]);
-    EXPECT_GE(probed.streams[1].samples, 90 * 1024);
 }
 
 }  // namespace

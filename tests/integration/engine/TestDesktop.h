@@ -99,22 +99,11 @@ public:
             xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     }
 
-    // Moves the pointer the way a user's tool would; returns when it is there. (xdotool's
-    // --sync waits for a motion, which never comes when the pointer is already in place.)
+    // Moves the pointer; returns when it is there.
     void movePointer(int x, int y) {
-        auto* pointer =
-            xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root()), nullptr);
-        const bool there = pointer != nullptr && pointer->root_x == x && pointer->root_y == y;
-        std::free(pointer);
-        if (there) {
-            return;
-        }
-        int status = -1;
-        testsupport::runAndCapture(
-            {"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y)}, &status);
-        if (status != 0) {
-            throw std::runtime_error("xdotool mousemove failed");
-        }
+        xcb_warp_pointer(connection_, XCB_NONE, root(), 0, 0, 0, 0, static_cast<int16_t>(x),
+                         static_cast<int16_t>(y));
+        sync();
     }
 
 private:

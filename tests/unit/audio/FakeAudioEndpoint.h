@@ -12,7 +12,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -48,13 +47,8 @@ struct Packet {
 // factory, the endpoints it makes and the test; every member is used under mutex.
 struct FakeDevice {
     WaveFormat mixFormat = floatMixFormat(48000, 2);
-    // The step that fails ("enumerator", "endpoint", "activate", "mixFormat", "initialize",
-    // "service", "start", "stop", "getBuffer", "render"), and with what.
-    std::string failing;
-    int32_t failCode = platform::audiohr::kFail;
-    std::deque<Packet> packets;   // capture script
-    uint32_t bufferFrames = 480;  // render script
-    uint32_t padding = 0;
+    int32_t initializeResult = kOk;  // what opening a stream in the mix format gives
+    std::deque<Packet> packets;      // what the device delivers
 
     WaveFormat initializedFormat;
     uint32_t initializedFlags = 0;
@@ -63,9 +57,6 @@ struct FakeDevice {
     int stops = 0;
     int endpointsAlive = 0;
     uint64_t packetSizeQueries = 0;
-    std::vector<uint32_t> renderedFrames;  // one entry per releaseRenderBuffer
-    std::vector<uint32_t> renderedFlags;
-    std::function<void()> signal;  // the render stream's buffer event
     // Called on the capture thread as getBuffer hands out a packet, outside the mutex; lets a
     // test hold that thread mid-poll. Set before the capture thread starts.
     std::function<void()> onGetBuffer;
@@ -73,21 +64,6 @@ struct FakeDevice {
     std::mutex mutex;
     std::condition_variable changed;
 
-    int32_t result(const char* step) const { return failing == step ? failCode : kOk; }
-    // A step under the mutex: its result, and a note of having been asked when it succeeds.
-    template <typename T = int>
-    int32_t step(const char* name, T FakeDevice::*note = nullptr, T value = T{}) {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (note && result(name) == kOk) {
-            this->*note = value;
-        }
-        return result(name);
-    }
-    void fail(const char* step, int32_t code) {
-        std::lock_guard<std::mutex> lock(mutex);
-        failing = step;
-        failCode = code;
-    }
     void pushPacket(Packet p) {
         std::lock_guard<std::mutex> lock(mutex);
         packets.push_back(std::move(p));
@@ -121,12 +97,6 @@ struct FakeDevice {
         return await([&] { return (afterTaking = packetSizeQueries, packets.empty()); }) &&
                awaitQueries(afterTaking + 1);
     }
-    // Calls the event the render stream was given, as the device does when it wants data.
-    void fireBufferEvent() {
-        if (auto s = get(&FakeDevice::signal)) {
-            s();
-        }
-    }
     template <typename T>
     T get(T FakeDevice::*field) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -143,24 +113,23 @@ public:
     ~FakeEndpoint() override {
         auto lock = hold();
         --d_->endpointsAlive;
-        d_->signal = nullptr;
         d_->changed.notify_all();
     }
-    int32_t activate() override { return step("activate"); }
+    int32_t activate() override { return kOk; }
     int32_t getMixFormat(WaveFormat* format) override {
         auto lock = hold();
         *format = d_->mixFormat;
-        return d_->result("mixFormat");
+        return kOk;
     }
     int32_t initialize(const WaveFormat& format, uint32_t streamFlags) override {
         auto lock = hold();
         d_->initializedFormat = format;
         d_->initializedFlags = streamFlags;
-        return d_->result("initialize");
+        return d_->initializeResult;
     }
-    int32_t getService(Service) override { return step("service"); }
-    int32_t start() override { return step("start", &FakeDevice::starts); }
-    int32_t stop() override { return step("stop", &FakeDevice::stops); }
+    int32_t getService(Service) override { return kOk; }
+    int32_t start() override { return count(&FakeDevice::starts); }
+    int32_t stop() override { return count(&FakeDevice::stops); }
     int32_t getNextPacketSize(uint32_t* frames) override {
         auto lock = hold();
         ++d_->packetSizeQueries;
@@ -173,8 +142,8 @@ public:
             d_->onGetBuffer();
         }
         auto lock = hold();
-        if (d_->result("getBuffer") < 0 || d_->packets.empty()) {
-            return d_->packets.empty() ? 0x08890001 : d_->failCode;  // no data is no failure
+        if (d_->packets.empty()) {
+            return 0x08890001;  // no data, which is no failure
         }
         held_ = std::move(d_->packets.front());
         d_->packets.pop_front();
@@ -184,40 +153,22 @@ public:
         return kOk;
     }
     int32_t releaseBuffer(uint32_t) override { return kOk; }
-    int32_t getBufferSize(uint32_t* frames) override {
-        *frames = d_->get(&FakeDevice::bufferFrames);
-        return kOk;
-    }
-    int32_t getCurrentPadding(uint32_t* frames) override {
-        *frames = d_->get(&FakeDevice::padding);
-        return step("render");
-    }
+    // A render stream (the silence player's) takes whatever it is given and never asks.
+    int32_t getBufferSize(uint32_t* frames) override { return *frames = 480, kOk; }
+    int32_t getCurrentPadding(uint32_t* frames) override { return *frames = 0, kOk; }
     int32_t getRenderBuffer(uint32_t frames, uint8_t** data) override {
-        render_.assign(frames * size_t{8} + 1, 0xAB);  // room for any test format
-        *data = render_.data();
-        return step("render");
+        render_.assign(frames * size_t{8}, 0);
+        return *data = render_.data(), kOk;
     }
-    int32_t releaseRenderBuffer(uint32_t frames, uint32_t flags) override {
-        auto lock = hold();
-        d_->renderedFrames.push_back(frames);
-        d_->renderedFlags.push_back(flags);
-        d_->changed.notify_all();
-        return d_->result("render");
-    }
-    int32_t setEventHandle(std::function<void()> signal) override {
-        auto lock = hold();
-        d_->signal = std::move(signal);
-        return kOk;
-    }
+    int32_t releaseRenderBuffer(uint32_t, uint32_t) override { return kOk; }
+    int32_t setEventHandle(std::function<void()>) override { return kOk; }
 
 private:
     std::unique_lock<std::mutex> hold() { return std::unique_lock<std::mutex>(d_->mutex); }
-    int32_t step(const char* name, int FakeDevice::*count = nullptr) {
+    int32_t count(int FakeDevice::*calls) {
         auto lock = hold();
-        if (count) {
-            ++(d_.get()->*count);
-        }
-        return d_->result(name);
+        ++(d_.get()->*calls);
+        return kOk;
     }
 
     std::shared_ptr<FakeDevice> d_;
@@ -236,11 +187,8 @@ public:
         return flow == platform::DataFlow::Capture ? *capture_ : *render_;
     }
     int32_t createEnumerator(std::unique_ptr<platform::AudioEndpointEnumerator>* e) override {
-        const int32_t hr = render_->step("enumerator");
-        if (hr == kOk) {
-            *e = std::make_unique<Enumerator>(*this);
-        }
-        return hr;
+        *e = std::make_unique<Enumerator>(*this);
+        return kOk;
     }
 
 private:
@@ -250,11 +198,10 @@ private:
                                         std::unique_ptr<platform::AudioEndpoint>* e) override {
             const auto& d =
                 flow == platform::DataFlow::Capture ? factory.capture_ : factory.render_;
-            const int32_t hr = d->step("endpoint", &FakeDevice::openedFlow, flow);
-            if (hr == kOk) {
-                *e = std::make_unique<FakeEndpoint>(d);
-            }
-            return hr;
+            *e = std::make_unique<FakeEndpoint>(d);
+            std::lock_guard<std::mutex> lock(d->mutex);
+            d->openedFlow = flow;
+            return kOk;
         }
         FakeFactory& factory;
     };

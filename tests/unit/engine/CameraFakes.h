@@ -62,13 +62,7 @@ public:
     std::atomic<int> stops{0};
     std::atomic<int> waits{0};
     testsupport::Event interruptSeen;
-    testsupport::Event* destroyed = nullptr;
 
-    ~ScriptedSource() override {
-        if (destroyed != nullptr) {
-            destroyed->set();
-        }
-    }
     platform::CameraSize size() const override { return {4, 2}; }
     int32_t start() override {
         ++starts;

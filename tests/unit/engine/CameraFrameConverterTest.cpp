@@ -171,14 +171,4 @@ TEST(CameraFrameConverter, MjpegIsDecodedAndBrokenOrForeignPicturesAreRefused) {
     }
 }
 
-TEST(CameraFrameConverter, SizesAndLayoutsThatCannotBeConvertedAreRefusedAtCreation) {
-    EXPECT_EQ(CameraFrameConverter::create(CameraPixelFormat::Yuyv, 0, 480), nullptr);
-    EXPECT_EQ(CameraFrameConverter::create(CameraPixelFormat::Yuyv, 640, -1), nullptr);
-    EXPECT_EQ(CameraFrameConverter::create(CameraPixelFormat::Yuyv, 641, 480), nullptr);
-    EXPECT_EQ(CameraFrameConverter::create(CameraPixelFormat::Nv12, 640, 481), nullptr);
-    EXPECT_EQ(CameraFrameConverter::create(CameraPixelFormat::Yuyv, 640, 480, 1000), nullptr);
-    EXPECT_EQ(CameraFrameConverter::create(CameraPixelFormat::Mjpeg, 0, 0), nullptr);
-    EXPECT_NE(CameraFrameConverter::create(CameraPixelFormat::Rgb24, 641, 481), nullptr);
-}
-
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/GDIBitmap.h"
 #include "resources/Resources.h"
 
 namespace {
