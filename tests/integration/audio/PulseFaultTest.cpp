@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "../../unit/audio/AudioTestHelpers.h"
+#include "AudioSignals.h"
 #include "Await.h"
 #include "ChildProcess.h"
 #include "TestServers.h"

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "GrabCheck.h"
 #include "TestDesktop.h"
 #include "TestServers.h"
 #include "engine/CursorOverlay.h"
@@ -33,63 +34,28 @@ protected:
     static inline TestDesktop* desktop_ = nullptr;
 };
 
-int channel(uint32_t v, int shift) {
-    return static_cast<int>((v >> shift) & 0xFF);
-}
-
-uint32_t bgrAt(const uint8_t* buffer, int width, int x, int y) {
-    const uint8_t* p = &buffer[(static_cast<size_t>(y) * width + x) * 4];
-    return static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
-}
-
-// Pixels of the area on the desktop must be the pattern, the rest all-zero bytes, except
-// where the cursor image (its top-left at left, top on the screen) is blended over them.
-int countWrongPixels(const uint8_t* buffer, const Rect& area, const SDL_Surface* cursor = nullptr,
-                     int left = 0, int top = 0) {
-    int wrong = 0;
-    for (int y = area.top; y < area.bottom; ++y) {
-        for (int x = area.left; x < area.right; ++x) {
-            const size_t at =
-                (static_cast<size_t>(y - area.top) * area.width() + x - area.left) * 4;
-            if (x < 0 || y < 0 || x >= kScreenW || y >= kScreenH) {
-                uint32_t all = 0;
-                std::memcpy(&all, &buffer[at], 4);
-                wrong += all != 0;
-                continue;
-            }
-            uint32_t want = patternAt(x, y);
-            const int ix = x - left, iy = y - top;
-            if (cursor != nullptr && ix >= 0 && iy >= 0 && ix < cursor->w && iy < cursor->h) {
-                const uint32_t s = reinterpret_cast<const uint32_t*>(
-                    static_cast<const uint8_t*>(cursor->pixels) + iy * cursor->pitch)[ix];
-                const double a = channel(s, 24) / 255.0;
-                uint32_t blended = 0;
-                for (int shift : {16, 8, 0}) {
-                    blended |= static_cast<uint32_t>(channel(s, shift) * a +
-                                                     channel(want, shift) * (1 - a) + 0.5)
-                               << shift;
-                }
-                want = blended;
-            }
-            const uint32_t got = bgrAt(buffer, area.width(), x - area.left, y - area.top);
-            bool ok = true;
-            for (int shift : {16, 8, 0}) {  // SDL's blend divides by 256: up to 3 levels off
-                ok = ok && std::abs(channel(got, shift) - channel(want, shift)) <= (cursor ? 3 : 0);
-            }
-            if (!ok && ++wrong <= 5) {
-                ADD_FAILURE() << "at " << x << "," << y << std::hex << " got 0x" << got
-                              << " want 0x" << want;
-            }
-        }
-    }
-    return wrong;
+// Pixels of the area on the desktop must be the pattern, the rest black, except where the
+// cursor image (its top-left at left, top on the screen) is blended over them.
+int countWrongPixels(const uint8_t* buffer, const Rect& area, const SDL_Surface* cursor, int left,
+                     int top) {
+    return testsupport::countWrongPixels(
+        buffer, area.width(), area.height(), static_cast<size_t>(area.width()) * 4,
+        [&](int x, int y) {
+            x += area.left;
+            y += area.top;
+            return x < 0 || y < 0 || x >= kScreenW || y >= kScreenH ? 0 : patternAt(x, y);
+        },
+        cursor, left - area.left, top - area.top);
 }
 
 // Shared memory and the plain protocol must give the same pictures.
 class GrabTest : public PatternedDesktop, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(GrabTest, GrabsArePixelExactFullSizeAndBlackOffTheScreenInEitherBuffer) {
+// Every area is grabbed into a buffer of ours and, where the display writes grabs into memory
+// of its own (shared memory), into that one too; some with the cursor drawn in, pressed or not.
+TEST_P(GrabTest, GrabsArePixelExactFullSizeBlackOffTheScreenAndCarryTheCursor) {
     CursorState cursor;
+    CursorOverlay::compose(cursor, 104, 129, 117);
     RecordingClock clock;
     ScreenCapturer capturer(cursor, clock);
     auto screen = platform::Screen::open(GetParam());
@@ -97,76 +63,48 @@ TEST_P(GrabTest, GrabsArePixelExactFullSizeAndBlackOffTheScreenInEitherBuffer) {
     EXPECT_EQ(screen->usesSharedMemory(), GetParam());
     capturer.useScreen(std::move(screen));
     const int w = kScreenW, h = kScreenH;
-    const Rect areas[] = {
-        {123, 45, 123 + 640, 45 + 360},
-        {w - 120, h - 80, w - 120 + 256, h - 80 + 160},  // over the bottom-right corner
-        {-50, -30, 150, 70},                             // over the top-left corner
-        {-7, 100, 300, 200},                             // off the left edge: rows move sideways
-        {w + 10, 0, w + 110, 100},                       // wholly off the screen
-        {300, -200, 500, -100},                          // above the screen
-        {0, 0, w, h},
-        {-10, -10, w + 10, h + 10},  // larger than the screen
+    const struct {
+        Rect area;
+        int x, y, pressed;  // the cursor
+    } cases[] = {
+        {{123, 45, 123 + 640, 45 + 360}, 300, 200, 0},
+        {{123, 45, 123 + 640, 45 + 360}, 300, 200, 1},  // after a left-button-down
+        {{w - 120, h - 80, w - 120 + 256, h - 80 + 160}, w - 70, h - 40, 0},  // corners
+        {{-50, -30, 150, 70}, 145, 65, 1},
+        {{-7, 100, 300, 200}, -5000, 0, 0},        // off the left edge: rows move sideways
+        {{w + 10, 0, w + 110, 100}, -5000, 0, 0},  // wholly off the screen
+        {{300, -200, 500, -100}, -5000, 0, 0},     // above the screen
+        {{0, 0, w, h}, -5000, 0, 0},
+        {{-10, -10, w + 10, h + 10}, -5000, 0, 0},  // larger than the screen
     };
-    for (const Rect& area : areas) {
-        SCOPED_TRACE(::testing::Message()
-                     << area.left << "," << area.top << " " << area.right << "," << area.bottom);
-        capturer.init(area);
-        const size_t bytes = static_cast<size_t>(area.width()) * area.height() * 4;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.area.left << "," << c.area.top << " " << c.area.right
+                                          << "," << c.area.bottom << " cursor " << c.x << "," << c.y
+                                          << " pressed " << c.pressed);
+        cursor.x = c.x;
+        cursor.y = c.y;
+        cursor.pressed = c.pressed;
+        const GDIBitmap& image = c.pressed ? *cursor.pressedImage : *cursor.normalImage;
+        capturer.init(c.area);
+        const size_t bytes = static_cast<size_t>(c.area.width()) * c.area.height() * 4;
         std::vector<uint8_t> own(bytes);
-        // The display's own buffer, where it has one (shared memory), spares a copy.
         uint8_t* direct = capturer.frameBuffer();
         EXPECT_EQ(direct != nullptr, GetParam());
         for (uint8_t* buffer : {own.data(), direct, own.data()}) {
-            if (buffer == nullptr) {
-                continue;
+            if (buffer != nullptr) {
+                std::memset(buffer, 0xEE, bytes);
+                uint32_t clockTime = 0;
+                ASSERT_EQ(capturer.capture(buffer, clockTime), static_cast<int32_t>(bytes));
+                EXPECT_EQ(countWrongPixels(buffer, c.area, image.surface(), c.x - cursor.halfWidth,
+                                           c.y - cursor.halfHeight),
+                          0);
             }
-            std::memset(buffer, 0xEE, bytes);
-            uint32_t clockTime = 0;
-            ASSERT_EQ(capturer.capture(buffer, clockTime), static_cast<int32_t>(bytes));
-            EXPECT_EQ(countWrongPixels(buffer, area), 0);
         }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(SharedMemoryAndPlain, GrabTest, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "SharedMemory" : "Plain"; });
-
-TEST_F(PatternedDesktop, TheCursorIsDrawnCentredWhereThePointerIsAndPressedAfterAClick) {
-    CursorState cursor;
-    CursorOverlay::compose(cursor, 104, 129, 117);
-    RecordingClock clock;
-    ScreenCapturer capturer(cursor, clock);
-    const Rect area{600, 300, 900, 500};
-    capturer.init(area);
-    std::vector<uint8_t> own(static_cast<size_t>(area.width()) * area.height() * 4);
-    struct Case {
-        int x, y, pressed;
-        bool direct;  // into the capturer's own frame buffer
-    };
-    // Inside, partly off the area's corners, and held down (the hook saw a left-button-down;
-    // the next mouse event, a move, clears it).
-    for (const Case& c :
-         {Case{700, 400, 0, false}, Case{605, 497, 0, false}, Case{650, 310, 0, true},
-          Case{750, 420, 1, false}, Case{750, 420, 1, true}, Case{760, 425, 0, false}}) {
-        SCOPED_TRACE(::testing::Message() << c.x << "," << c.y << " pressed " << c.pressed);
-        desktop_->movePointer(c.x, c.y);
-        Point p;
-        ASSERT_TRUE(platform::Screen::open()->cursorPosition(p));
-        ASSERT_EQ(p.x, c.x);
-        ASSERT_EQ(p.y, c.y);
-        cursor.x = p.x;
-        cursor.y = p.y;
-        cursor.pressed = c.pressed;
-        uint8_t* buffer = c.direct ? capturer.frameBuffer() : own.data();
-        ASSERT_NE(buffer, nullptr);
-        uint32_t clockTime = 0;
-        ASSERT_EQ(capturer.capture(buffer, clockTime), static_cast<int32_t>(own.size()));
-        const GDIBitmap& image = c.pressed ? *cursor.pressedImage : *cursor.normalImage;
-        EXPECT_EQ(countWrongPixels(buffer, area, image.surface(), c.x - cursor.halfWidth,
-                                   c.y - cursor.halfHeight),
-                  0);
-    }
-}
 
 TEST(ScreenCapturer, WhenTheXServerGoesAwayAGrabFailsAndLeavesTheBufferAndTheTimeAlone) {
     auto other = std::make_unique<testsupport::XvfbServer>(320, 240);

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "AudioTestHelpers.h"
+#include "AudioSignals.h"
 #include "Await.h"
 #include "FakeAudioEndpoint.h"
 

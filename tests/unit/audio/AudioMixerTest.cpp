@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "AudioTestHelpers.h"
+#include "AudioSignals.h"
 #include "FakeAudioEndpoint.h"
 #include "audio/AudioCapturer.h"
 

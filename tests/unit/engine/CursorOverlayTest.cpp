@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "GrabCheck.h"
 #include "engine/GDIBitmap.h"
 #include "resources/Resources.h"
 
@@ -128,52 +129,22 @@ TEST(CursorOverlay, ComposesApertureThenPointerCentredOnTheLargestSize) {
     EXPECT_EQ(state.normalImage->width() + state.pressedImage->height(), 0);
 }
 
-// The composed image over an opaque background, at the place draw must use. SDL's blend
-// computes d + (s - d) a / 256, truncated, where exact arithmetic divides by 255, so its
-// colours may lie up to three levels off; a misplaced or wrong image is off by far more.
-void expectDrawnAt(const SDL_Surface* grab, const SDL_Surface* image, int left, int top,
-                   uint32_t background) {
-    int mismatches = 0;
-    for (int y = 0; y < grab->h; ++y) {
-        for (int x = 0; x < grab->w; ++x) {
-            uint32_t want = background;
-            const int ix = x - left, iy = y - top;
-            if (image != nullptr && ix >= 0 && iy >= 0 && ix < image->w && iy < image->h) {
-                const uint32_t s = pixel(image, ix, iy);
-                const double a = channel(s, 24) / 255.0;
-                want = 0;
-                for (int shift : {16, 8, 0}) {
-                    const double c = channel(s, shift) * a + channel(background, shift) * (1 - a);
-                    want |= static_cast<uint32_t>(std::lround(c)) << shift;
-                }
-            }
-            const uint32_t got = pixel(grab, x, y);
-            bool ok = true;
-            for (int shift : {16, 8, 0}) {
-                ok = ok && std::abs(channel(got, shift) - channel(want, shift)) <= 3;
-            }
-            if (!ok && ++mismatches <= 5) {
-                ADD_FAILURE() << "at " << x << "," << y << std::hex << " got 0x" << got
-                              << " want 0x" << want;
-            }
-        }
-    }
-    EXPECT_EQ(mismatches, 0);
-}
-
 TEST(CursorOverlay, DrawsTheImageThePressedFlagChoosesCentredOnTheCursorWhereItTouchesTheArea) {
-    constexpr uint32_t kBackground = 0x3C5A78;
+    static constexpr uint32_t kBackground = 0x3C5A78;
     const Rect area{1000, 500, 1200, 650};  // the grab's place on the screen
     CursorState state;
     state.x = 1100;
     state.y = 580;
-    auto drawn = [&] {
+    // Draws onto an opaque grab of one colour; how many of its pixels are not what they should.
+    auto wrongPixels = [&](const GDIBitmap* image, int left, int top) {
         SurfacePtr grab(SDL_CreateRGBSurfaceWithFormat(0, 200, 150, 32, SDL_PIXELFORMAT_RGB888));
         SDL_FillRect(grab.get(), nullptr, kBackground);
         CursorOverlay::draw(grab.get(), area, state);
-        return grab;
+        return testsupport::countWrongPixels(
+            static_cast<const uint8_t*>(grab->pixels), 200, 150, grab->pitch,
+            [](int, int) { return kBackground; }, image ? image->surface() : nullptr, left, top);
     };
-    expectDrawnAt(drawn().get(), nullptr, 0, 0, kBackground);  // nothing before compose
+    EXPECT_EQ(wrongPixels(nullptr, 0, 0), 0);  // nothing before compose
     CursorOverlay::compose(state, 104, 129, 117);
     const int hw = state.halfWidth;
     const int hh = state.halfHeight;
@@ -200,8 +171,7 @@ TEST(CursorOverlay, DrawsTheImageThePressedFlagChoosesCentredOnTheCursorWhereItT
         state.x = c.x;
         state.y = c.y;
         state.pressed = c.pressed;
-        expectDrawnAt(drawn().get(), c.image ? c.image->surface() : nullptr, c.x - hw - area.left,
-                      c.y - hh - area.top, kBackground);
+        EXPECT_EQ(wrongPixels(c.image, c.x - hw - area.left, c.y - hh - area.top), 0);
     }
 }
 

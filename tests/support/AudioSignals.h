@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared by the unit and integration suites of the audio subsystem: an opened AAC encoder
-// context as the encoder would hand it over, and plain signal measurements.
+// Sound for the audio tests: stream formats as sound servers offer them, an AAC encoder opened
+// the way the recorder opens it, a sine to feed, and plain measurements of what comes out.
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "AudioTestHelpers.h"
+#include "AudioSignals.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/Clock.h"
 
