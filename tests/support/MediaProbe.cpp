@@ -1,5 +1,7 @@
 #include "MediaProbe.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -145,6 +147,17 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
         if (decoders[i].codec) {
             file.streams[i].frameRate = decoders[i].codec->framerate;
         }
+    }
+    return file;
+}
+
+ProbedFile probeDecodable(const std::string& path, const PictureSink& onPicture) {
+    std::string errors;
+    EXPECT_TRUE(ffmpegDecodesCleanly(path, &errors)) << path << ": " << errors;
+    ProbedFile file = probeMedia(path, onPicture);
+    EXPECT_EQ(file.openError, 0) << path;
+    for (const ProbedStream& s : file.streams) {
+        EXPECT_EQ(s.decodeErrors, 0) << path << ", stream " << s.index;
     }
     return file;
 }

@@ -62,6 +62,10 @@ using PictureSink = std::function<void(size_t index, const uint8_t* bgra)>;
 // Demuxes and decodes the whole file, decoders set to report damage as errors.
 ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture = nullptr);
 
+// probeMedia after checking that the ffmpeg program decodes the file without a word and that
+// no stream met a decoding error; either is a failure of the running test.
+ProbedFile probeDecodable(const std::string& path, const PictureSink& onPicture = nullptr);
+
 // Runs the ffmpeg program over the file (decoding everything, output discarded); true when it
 // exits 0 and reports nothing. Its messages land in *errors.
 bool ffmpegDecodesCleanly(const std::string& path, std::string* errors);

@@ -55,17 +55,6 @@ protected:
         ASSERT_EQ(c_->audio().OpenDevice(AudioManager::kSpeaker), 0);
     }
 
-    // Each stream's end as the container tells a player, and the file decoded cleanly.
-    static testsupport::ProbedFile decodedCleanly(const std::string& path) {
-        std::string errors;
-        EXPECT_TRUE(testsupport::ffmpegDecodesCleanly(path, &errors)) << errors;
-        testsupport::ProbedFile file = testsupport::probeMedia(path);
-        for (const auto& s : file.streams) {
-            EXPECT_EQ(s.decodeErrors, 0) << s.index;
-        }
-        return file;
-    }
-
     testsupport::TempDir dir_;
     testsupport::ChildProcess listener_;
     testsupport::ChildProcess tone_;
@@ -90,7 +79,7 @@ TEST_F(ControllerRecordingTest, ScreenSoundAndCameraGiveStreamsThatEndTogether) 
     EXPECT_GT(tally.fed, 0u);
     EXPECT_EQ(tally.pulled, tally.fed);
     EXPECT_EQ(tally.encoded, tally.pulled);
-    const auto file = decodedCleanly(path);
+    const auto file = testsupport::probeDecodable(path);
     const auto* video = file.first(AVMEDIA_TYPE_VIDEO);
     const auto* sound = file.first(AVMEDIA_TYPE_AUDIO);
     ASSERT_TRUE(video && sound);
@@ -102,7 +91,7 @@ TEST_F(ControllerRecordingTest, ScreenSoundAndCameraGiveStreamsThatEndTogether) 
     EXPECT_NEAR(video->start + video->duration, sound->start + sound->duration, 0.1);
 
     // The camera's own file beside it: the camera's size and no sound.
-    const auto cam = decodedCleanly(cameraPath);
+    const auto cam = testsupport::probeDecodable(cameraPath);
     ASSERT_EQ(cam.streams.size(), 1u);
     EXPECT_EQ(cam.streams[0].width, D::kWidth);
     EXPECT_EQ(cam.streams[0].height, D::kHeight);
@@ -127,7 +116,7 @@ TEST_F(ControllerRecordingTest, PausedTimeIsLeftOutAndStoppingWhilePausedFinishe
 
     // However slowly the machine recorded, neither stream can hold more than the time
     // recorded, and the sound goes on where it was paused.
-    const auto file = decodedCleanly(path);
+    const auto file = testsupport::probeDecodable(path);
     ASSERT_EQ(file.streams.size(), 2u);
     for (const auto& s : file.streams) {
         EXPECT_LT(s.start + s.duration, recorded.count() + 0.2) << s.type;

@@ -47,19 +47,6 @@ protected:
         return audioFrames;
     }
 
-    // Probed after the ffmpeg program decoded it without a word, every stream without error.
-    ProbedFile decodedCleanly(const std::string& path,
-                              const testsupport::PictureSink& onPicture = nullptr) {
-        std::string errors;
-        EXPECT_TRUE(testsupport::ffmpegDecodesCleanly(path, &errors)) << errors;
-        ProbedFile probed = testsupport::probeMedia(path, onPicture);
-        EXPECT_EQ(probed.openError, 0);
-        for (const ProbedStream& s : probed.streams) {
-            EXPECT_EQ(s.decodeErrors, 0) << "stream " << s.index;
-        }
-        return probed;
-    }
-
     FixedClock source_;
     RecordingClock clock_{source_};
     Encoder encoder_{clock_};
@@ -108,7 +95,7 @@ TEST_P(EncoderContainers, DecodeWithKeyFramesEveryThirtyClockTimestampsAndSteady
     const int audioFrames = encodeClip(160, 120, times);
     encoder_.close();
 
-    const ProbedFile probed = decodedCleanly(path);
+    const ProbedFile probed = testsupport::probeDecodable(path);
     ASSERT_EQ(probed.streams.size(), c.audio ? 2u : 1u);
     const ProbedStream& video = probed.streams[0];
     EXPECT_EQ(video.codecId, AV_CODEC_ID_H264);
@@ -147,7 +134,7 @@ TEST_F(EncoderFile, ReadingsThatDoNotAdvanceAreDroppedNotRefused) {
     encodeClip(64, 48, {0, 40, 40, 30, 80, 81, 81});
     EXPECT_EQ(encoder_.videoFrames(), 4);
     encoder_.close();
-    expectTimestampsFollowClock(decodedCleanly(dir_.file("repeat.mkv")).streams.at(0),
+    expectTimestampsFollowClock(testsupport::probeDecodable(dir_.file("repeat.mkv")).streams.at(0),
                                 {0, 40, 80, 81});
     // Readings closer than one tick of a coarse container time base.
     ASSERT_GE(encoder_.open(dir_.file("coarse.avi"), false, 30, 64, 48, 800000, 48000, 192000), 0);
@@ -157,7 +144,7 @@ TEST_F(EncoderFile, ReadingsThatDoNotAdvanceAreDroppedNotRefused) {
     const int64_t sent = encoder_.videoFrames();
     EXPECT_LT(sent, 7);
     encoder_.close();
-    EXPECT_EQ(decodedCleanly(dir_.file("coarse.avi")).streams.at(0).framePts.size(),
+    EXPECT_EQ(testsupport::probeDecodable(dir_.file("coarse.avi")).streams.at(0).framePts.size(),
               static_cast<size_t>(sent));
 }
 
@@ -175,7 +162,7 @@ TEST_F(EncoderFile, OneFullHdBufferRefilledForEveryFrameGivesEachFrameItsOwnPict
     encoder_.close();
     size_t decoded = 0;
     const ProbedFile probed =
-        decodedCleanly(dir_.file("fullhd.mp4"), [&](size_t i, const uint8_t* bgra) {
+        testsupport::probeDecodable(dir_.file("fullhd.mp4"), [&](size_t i, const uint8_t* bgra) {
             ++decoded;
             // Colour order and rows are right, and "crf" 22 keeps the picture close to its source.
             const double own = testsupport::psnrBgra(pictures.at(i).data(), bgra, size_t{w} * h);
