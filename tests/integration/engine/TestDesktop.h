@@ -48,20 +48,14 @@ public:
         xcb_create_pixmap(connection_, screen_->root_depth, pixmap, root(), w, h);
         const xcb_gcontext_t gc = xcb_generate_id(connection_);
         xcb_create_gc(connection_, gc, pixmap, 0, nullptr);
-        const size_t maxRequest = xcb_get_maximum_request_length(connection_) * 4u;
-        const int rowsPerStrip = std::max<int>(1, static_cast<int>((maxRequest - 64) / (w * 4u)));
-        std::vector<uint32_t> strip;
-        for (int top = 0; top < h; top += rowsPerStrip) {
-            const int rows = std::min(rowsPerStrip, h - top);
-            strip.resize(static_cast<size_t>(w) * rows);
-            for (int y = 0; y < rows; ++y) {
-                for (int x = 0; x < w; ++x) {
-                    strip[static_cast<size_t>(y) * w + x] = patternAt(x, top + y);
-                }
+        std::vector<uint32_t> row(static_cast<size_t>(w));
+        for (int y = 0; y < h; ++y) {  // a row a request, which any server takes
+            for (int x = 0; x < w; ++x) {
+                row[static_cast<size_t>(x)] = patternAt(x, y);
             }
-            xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, w, rows, 0, top, 0,
-                          screen_->root_depth, static_cast<uint32_t>(strip.size() * 4),
-                          reinterpret_cast<const uint8_t*>(strip.data()));
+            xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, w, 1, 0, y, 0,
+                          screen_->root_depth, static_cast<uint32_t>(row.size() * 4),
+                          reinterpret_cast<const uint8_t*>(row.data()));
         }
         xcb_change_window_attributes(connection_, root(), XCB_CW_BACK_PIXMAP, &pixmap);
         xcb_clear_area(connection_, 0, root(), 0, 0, 0, 0);

@@ -16,9 +16,6 @@ TEST(FIRFilter, SizedFromTheRateAndTheCoefficient) {
     const FIRFilter::Design low = FIRFilter::ForMicrophone(48000, 0.05);
     EXPECT_EQ(low.taps, 61);
     EXPECT_DOUBLE_EQ(low.cutoff, (300.0 / 48000 + 2000.0 / 48000) / 2);
-    for (double wc = 0.1; wc <= 1.0; wc += 0.1) {
-        EXPECT_EQ(FIRFilter::ForMicrophone(44100, wc).taps % 2, 1) << wc;
-    }
     // A band of no width, or no rate, still gives a usable filter.
     EXPECT_GE(FIRFilter::ForMicrophone(48000, 300.0 / 4800.0).taps, 1);
     EXPECT_GE(FIRFilter::ForMicrophone(0, 0.4).taps, 1);

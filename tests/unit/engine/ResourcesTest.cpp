@@ -1,23 +1,12 @@
-// The embedded resources: lookup by id and type, and the pointer artwork the cursor is drawn
-// from.
+// The pointer artwork the cursor is drawn from (found by id, as the cursor overlay finds it).
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
-#include <cstring>
 #include <memory>
 
 #include "resources/Resources.h"
 
 namespace {
-
-TEST(Resources, AnIdOfSixteenBitsAndATypeFindTheirBytes) {
-    const ResourceBytes png = findResource(101, "PNG");
-    ASSERT_GE(png.size, 8u);
-    EXPECT_EQ(std::memcmp(png.data, "\x89PNG\r\n\x1a\n", 8), 0);
-    EXPECT_EQ(findResource(101, "png").data, png.data);
-    EXPECT_TRUE(findResource(101, "XML").empty());
-    EXPECT_TRUE(findResource(0x10000u + 101u, "PNG").empty());  // no wrap onto a real id
-}
 
 // A pointer is drawn centred on the cursor, so its tip must be the centre pixel: opaque
 // there, transparent diagonally up-left of it.
