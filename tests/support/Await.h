@@ -18,8 +18,6 @@
 
 namespace testsupport {
 
-using namespace std::chrono_literals;
-
 // Polls a condition that raises no event of its own (a counter, a state) until it holds.
 inline ::testing::AssertionResult waitFor(const std::function<bool()>& done,
                                           std::chrono::milliseconds deadline,
@@ -30,7 +28,7 @@ inline ::testing::AssertionResult waitFor(const std::function<bool()>& done,
             return ::testing::AssertionFailure()
                    << "waited " << deadline.count() << " ms in vain for " << what;
         }
-        std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return ::testing::AssertionSuccess();
 }
@@ -47,7 +45,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return set_;
     }
-    ::testing::AssertionResult wait(std::chrono::milliseconds deadline = 10s,
+    ::testing::AssertionResult wait(std::chrono::milliseconds deadline = std::chrono::seconds(10),
                                     const char* what = "an event") {
         std::unique_lock<std::mutex> lock(mutex_);
         if (changed_.wait_for(lock, deadline, [this] { return set_; })) {
