@@ -1,19 +1,24 @@
 #pragma once
 
 // Sound for the audio tests: stream formats as sound servers offer them, an AAC encoder opened
-// the way the recorder opens it, a sine to feed, and plain measurements of what comes out.
+// the way the recorder opens it, a sine to feed or play, and plain measurements of what comes
+// out.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 }
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "platform/WaveFormat.h"
 
 namespace audiotest {
@@ -57,6 +62,16 @@ inline CodecContextPtr openAacEncoder(int sampleRate) {
     ctx->bit_rate = 4 * sampleRate;
     ctx->time_base = AVRational{1, sampleRate};
     return avcodec_open2(ctx.get(), codec, nullptr) < 0 ? nullptr : std::move(ctx);
+}
+
+// A WAV file of a 440 Hz tone at half of full scale, 48 kHz stereo 16-bit, made by sox.
+inline ::testing::AssertionResult writeTone(const std::string& path, const char* seconds) {
+    int status = -1;
+    testsupport::runAndCapture({"sox", "-n", "-r", "48000", "-c", "2", "-b", "16", path, "synth",
+                                seconds, "sine", "440", "vol", "0.5"},
+                               &status);
+    return status == 0 ? ::testing::AssertionSuccess()
+                       : ::testing::AssertionFailure() << "sox could not make " << path;
 }
 
 // Interleaved little-endian 16-bit samples: a sine per channel (same frequency), amplitude as a

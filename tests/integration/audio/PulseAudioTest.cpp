@@ -34,14 +34,7 @@ struct Measured {
 
 class PulseAudioTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        int status = -1;
-        testsupport::runAndCapture(
-            {"sox", "-n", "-r", "48000", "-c", "2", "-b", "16", dir_.file("tone.wav"), "synth",
-             "1.5", "sine", "440", "vol", "0.5"},
-            &status);
-        ASSERT_EQ(status, 0) << "sox could not make the tone";
-    }
+    void SetUp() override { ASSERT_TRUE(audiotest::writeTone(dir_.file("tone.wav"), "1.5")); }
 
     // Records through the manager while the tone plays, pulling frames the way the encoder's
     // audio thread does, and keeps channel 0 of what it pulled.

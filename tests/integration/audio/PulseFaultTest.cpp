@@ -19,20 +19,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Points this process at another server address for one test.
-class ScopedServerAddress {
-public:
+// Points this process at another sound server for as long as it lives (the test server's
+// environment has set the address it restores).
+struct ScopedServerAddress {
     explicit ScopedServerAddress(const std::string& address) {
-        const char* old = std::getenv("PULSE_SERVER");
-        old_ = old ? old : "";
         ::setenv("PULSE_SERVER", address.c_str(), 1);
     }
-    ~ScopedServerAddress() {
-        old_.empty() ? ::unsetenv("PULSE_SERVER") : ::setenv("PULSE_SERVER", old_.c_str(), 1);
-    }
-
-private:
-    std::string old_;
+    ~ScopedServerAddress() { ::setenv("PULSE_SERVER", old.c_str(), 1); }
+    const std::string old = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
 };
 
 TEST(PulseFault, WithoutAServerOrWithOneThatNeverAnswersNothingOpensAndNothingHangs) {

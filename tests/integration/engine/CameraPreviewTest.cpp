@@ -52,32 +52,25 @@ SDL_Window* previewWindow() {
     return nullptr;
 }
 
-// A connection of our own to the X server, to see what the user would see of the preview.
-class XView {
-public:
-    ~XView() { XCloseDisplay(display_); }
-    // The preview's X window, or 0.
-    ::Window preview() {
-        SDL_SysWMinfo info;
-        SDL_VERSION(&info.version);
-        SDL_Window* w = previewWindow();
-        return w != nullptr && SDL_GetWindowWMInfo(w, &info) ? info.info.x11.window : 0;
-    }
-    // One row of the window as 0xRRGGBB values.
-    std::vector<uint32_t> row(::Window w, int y) {
-        std::vector<uint32_t> pixels;
-        if (XImage* image = XGetImage(display_, w, 0, y, D::kWidth, 1, AllPlanes, ZPixmap)) {
-            for (int x = 0; x < D::kWidth; ++x) {
-                pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, 0)) & 0xFFFFFF);
-            }
-            XDestroyImage(image);
-        }
-        return pixels;
-    }
+// The preview's X window, or 0.
+::Window previewXWindow() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    SDL_Window* w = previewWindow();
+    return w != nullptr && SDL_GetWindowWMInfo(w, &info) ? info.info.x11.window : 0;
+}
 
-private:
-    Display* display_ = XOpenDisplay(nullptr);
-};
+// One row of the window as 0xRRGGBB values, as the X server shows it to the user.
+std::vector<uint32_t> row(Display* display, ::Window w, int y) {
+    std::vector<uint32_t> pixels;
+    if (XImage* image = XGetImage(display, w, 0, y, D::kWidth, 1, AllPlanes, ZPixmap)) {
+        for (int x = 0; x < D::kWidth; ++x) {
+            pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, 0)) & 0xFFFFFF);
+        }
+        XDestroyImage(image);
+    }
+    return pixels;
+}
 
 bool near(uint32_t a, uint32_t b) {
     for (int shift : {0, 8, 16}) {
@@ -91,8 +84,9 @@ bool near(uint32_t a, uint32_t b) {
 
 // Where the window shows the synthetic camera's picture (its top row red, a white square in
 // the band below the bars), the square's left edge; else -1.
-int squareShownAt(XView& x, ::Window w) {
-    const auto top = x.row(w, 0), band = x.row(w, D::kSquareTop + D::kSquareSize / 2);
+int squareShownAt(Display* display, ::Window w) {
+    const auto top = row(display, w, 0);
+    const auto band = row(display, w, D::kSquareTop + D::kSquareSize / 2);
     if (top.empty() || band.empty() || !near(top[320], D::kFirstRow & 0xFFFFFF)) {
         return -1;
     }
@@ -146,11 +140,12 @@ TEST_F(PreviewThroughTheController, ShowsTheCameraMinimisingStopsItRestoringRuns
     ASSERT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), S_OK);
     EXPECT_EQ(CameraCapture::previewState(), 1);
     EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), 1);  // already shown
-    XView x;
+    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
     std::set<int> squarePositions;
     ASSERT_TRUE(runLoopUntil(
         [&] {
-            squarePositions.insert(x.preview() != 0 ? squareShownAt(x, x.preview()) : -1);
+            const ::Window w = previewXWindow();
+            squarePositions.insert(w != 0 ? squareShownAt(display.get(), w) : -1);
             return squarePositions.size() >= 4;  // moving: more than one frame has been shown
         },
         "the camera's picture, moving"));
@@ -203,6 +198,7 @@ TEST_F(PreviewThroughTheController, NoPreviewOnceTheRecordingCameraIsBuilt) {
     c_.pause();
     EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
     EXPECT_FALSE(camera_.previewOpen());
+    c_.resume();
     c_.stop();
     EXPECT_EQ(CameraCapture::previewState(), -1);
 }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "../../unit/engine/RecordingFakes.h"
+#include "AudioSignals.h"
 #include "Await.h"
 #include "ChildProcess.h"
 #include "MediaProbe.h"
@@ -32,12 +33,7 @@ const Rect kArea{200, 100, 840, 580};  // 640 x 480 of the test desktop
 class ControllerRecordingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        int status = -1;
-        testsupport::runAndCapture(
-            {"sox", "-n", "-r", "48000", "-c", "2", "-b", "16", dir_.file("tone.wav"), "synth",
-             "20", "sine", "440", "vol", "0.5"},
-            &status);
-        ASSERT_EQ(status, 0) << "sox could not make the tone";
+        ASSERT_TRUE(audiotest::writeTone(dir_.file("tone.wav"), "20"));
         // An idle null sink renders seconds ahead, so a stream that starts listening to its
         // monitor hears nothing until that time has passed; a sound card, and a desktop sink
         // somebody listens to, keep pace. A listener of our own puts the sink in step with

@@ -1,5 +1,5 @@
 // The mixer with planar chunks as the manager feeds them: levels through the graph, the drain
-// count, resampling without seams, and wide samples.
+// count, and resampling without seams.
 #include "audio/AudioMixer.h"
 
 #include <gtest/gtest.h>
@@ -119,24 +119,6 @@ TEST_F(MixerTest, SlowerAndFasterSourcesComeOutWholeAndWithoutSeams) {
         // Past the resampler's start-up a pure sine: no stale or repeated samples anywhere.
         EXPECT_LT(audiotest::worstSineResidual(out, 1000, encoderRate, 256, out.size()), 2e-3);
         EXPECT_NEAR(audiotest::rms(out, 256, out.size()), 0.5 / std::sqrt(2.0), 0.01);
-    }
-}
-
-TEST_F(MixerTest, TwentyFourBitSourcesKeepTheirLevel) {
-    WaveFormat f = fakeaudio::pcm16Format(48000, 2);
-    f.bitsPerSample = 24;
-    f.blockAlign = 6;
-    ASSERT_EQ(mixer_.Initialize(ctx_.get(), &f, nullptr), 0);
-    std::vector<uint8_t> chunk(1024 * 6);
-    for (size_t i = 2; i < chunk.size(); i += 3) {
-        chunk[i] = 0x20;  // 0x200000: a quarter of full scale
-    }
-    auto p = Deinterleave(chunk.data(), static_cast<int32_t>(chunk.size()), 2, 24);
-    ASSERT_EQ(mixer_.FeedMicrophone(p.get(), static_cast<int32_t>(chunk.size())), 0);
-    const std::vector<float> out = pullAll(mixer_, ctx_.get());
-    ASSERT_EQ(out.size(), 1024u);
-    for (float v : out) {
-        ASSERT_NEAR(v, 0.25, 1e-6);
     }
 }
 

@@ -59,11 +59,9 @@ TEST(CameraCapture, TheCameraWritesItsOwnFileUprightAtThirtyFramesASecond) {
     CameraCapture camera(service, clock);
     ASSERT_EQ(camera.openDevice(0), S_OK);
     ASSERT_EQ(camera.buildRecordingGraph(), S_OK);
-    EXPECT_EQ(camera.frameRect(), (Rect{0, 0, D::kWidth, D::kHeight}));
     const std::string path = dir.file("camera.mp4");
     ASSERT_EQ(camera.attachEncoder(path.c_str(), nullptr), 1);
     ASSERT_TRUE(camera.hasOwnEncoder());
-    EXPECT_EQ(camera.ownEncoder()->videoCodecContext()->bit_rate, 800000);
 
     // Release stops the camera before it finishes the file.
     std::vector<std::string> heard;
