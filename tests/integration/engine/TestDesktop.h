@@ -5,11 +5,9 @@
 
 #include <xcb/xcb.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "TestServers.h"

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -66,7 +65,6 @@ TEST_F(ManagerTest, OpenSourcesSetTheOutputFormatAndNothingOpenRecordsNothing) {
     EXPECT_EQ(m_.OpenDevice(7), 0);  // no such kind: nothing happens
     EXPECT_EQ(m_.Initialize(ctx_.get()), 1);
     EXPECT_EQ(m_.Start(), 1);
-    EXPECT_EQ(m_.mixer(), nullptr);
     EXPECT_TRUE(m_.IsDrained());
     EXPECT_EQ(m_.Stop(), 0);
     EXPECT_EQ(mic().starts + speaker().starts, 0);
@@ -84,8 +82,6 @@ TEST_F(ManagerTest, OpenSourcesSetTheOutputFormatAndNothingOpenRecordsNothing) {
     EXPECT_EQ(speaker().endpointsAlive, 0);
     EXPECT_EQ(m_.OutputSampleRate(), 44100u);
     EXPECT_EQ(m_.OutputBitRate(), 2u * 44100u);
-    ASSERT_EQ(m_.OpenDevice(kMic), 0);  // opening an open source again reopens it
-    EXPECT_EQ(mic().endpointsAlive, 1);
     // A failing open leaves the source off.
     speaker().initializeResult = platform::audiohr::kUnsupportedFormat;
     EXPECT_EQ(m_.OpenDevice(kSpeaker), platform::audiohr::kUnsupportedFormat);

@@ -85,7 +85,6 @@ TEST_F(ControllerTest, TheScreenIsRecordedByTheVideoThreadAndLetGoBeforeTheFileI
     EXPECT_TRUE(encoderOpenAtRelease);
     EXPECT_FALSE(grabbingAtRelease);
     EXPECT_EQ(screen_->grabsAfterDestroy, 0);
-    EXPECT_FALSE(c->encoder().isOpen());
 
     const auto file = testsupport::probeMedia(path);
     ASSERT_EQ(file.streams.size(), 1u);
@@ -186,7 +185,6 @@ TEST_F(ControllerTest, WithoutAUsableCameraTheScreenIsRecordedAlone) {
         const std::string cameraPath = k.choose(*c);
         const std::string path = dir_.file("screen.mp4");
         ASSERT_EQ(c->init(path, kArea, 30, 1500000, cameraPath), S_OK);
-        EXPECT_EQ(c->encoder().videoCodecContext()->width, kArea.width());
         ASSERT_EQ(c->start(), S_OK);
         EXPECT_TRUE(c->videoThreadStarted());
         ASSERT_TRUE(screen_->waitForGrabs(3));

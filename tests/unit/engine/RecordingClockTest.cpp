@@ -9,7 +9,7 @@ struct ScriptedClock : platform::Clock {
     uint32_t nowMs() const override { return now; }
 };
 
-TEST(RecordingClock, PausedTimeIsLeftOutAndAResumeWithoutPauseChangesNothing) {
+TEST(RecordingClock, PausedTimeIsLeftOutAndReadingsWrapWithTheTimer) {
     ScriptedClock source;
     source.now = 1000;
     RecordingClock clock(source);
@@ -24,14 +24,9 @@ TEST(RecordingClock, PausedTimeIsLeftOutAndAResumeWithoutPauseChangesNothing) {
     EXPECT_EQ(clock.recordStart(), 4000);
     EXPECT_EQ(clock.elapsedMs(), 2500u);
     source.now = 7000;
-    clock.resume();
+    clock.resume();  // without a pause: nothing changes
     EXPECT_EQ(clock.elapsedMs(), 3000u);
-}
-
-TEST(RecordingClock, ReadingIsUnsigned32BitAcrossTheTimersWrap) {
-    ScriptedClock source;
-    source.now = 0xFFFFFF00u;
-    RecordingClock clock(source);
+    source.now = 0xFFFFFF00u;  // unsigned 32-bit readings across the timer's wrap
     clock.start();
     source.now = 0x00000100u;
     EXPECT_EQ(clock.elapsedMs(), 0x200u);

@@ -46,12 +46,7 @@ public:
         log_->destroyed = true;
     }
     Rect desktopRect() override { return Rect{0, 0, 1920, 1080}; }
-    platform::DisplayMetrics displayMetrics() override {
-        platform::DisplayMetrics m;
-        m.logicalWidth = 1920;
-        m.logicalHeight = 1080;
-        return m;
-    }
+    platform::DisplayMetrics displayMetrics() override { return {}; }  // not asked for
     bool cursorPosition(Point& position) override {
         position = Point{-100, -100};  // off the area: nothing drawn over the picture
         return true;
