@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <algorithm>
 #include <map>
 #include <thread>
 #include <vector>
@@ -28,30 +28,28 @@ const auto* const kPulse = ::testing::AddGlobalTestEnvironment(new testsupport::
 // Everything the Store tells the views, in order.
 struct Views : IActionListener {
     explicit Views(ActionDispatcher& d) {
-        for (int32_t id :
-             {18, 20, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 51, 53, 59, 61, 63, 64, 67}) {
+        for (int32_t id : {18, 20, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 51, 53, 59, 61,
+                           63, 64, 67}) {
             d.addListener(id, this);
         }
     }
     void onAction(int32_t id, void* payload) override {
         ids.push_back(id);
         switch (id) {
-            case Action::CaptureRectChanged:
-                rects.push_back(*static_cast<Rect*>(payload));
-                break;
+            case Action::CaptureRectChanged: rects.push_back(*static_cast<Rect*>(payload)); break;
             case Action::ShowMessage:
                 messages.push_back(WideToAnsi(*static_cast<const wchar_t* const*>(payload)));
                 break;
             case Action::ShowMessageWithLink:
-                messages.push_back(WideToAnsi(static_cast<MessageWithLinkPayload*>(payload)->text));
+                messages.push_back(
+                    WideToAnsi(static_cast<MessageWithLinkPayload*>(payload)->text));
                 break;
             case Action::CaptureCameraChanged:
             case Action::CapturePlaybackChanged:
             case Action::CaptureMicrophoneChanged:
                 bools[id] = *static_cast<bool*>(payload);
                 break;
-            default:
-                break;
+            default: break;
         }
     }
     int count(int32_t id) const { return static_cast<int>(std::count(ids.begin(), ids.end(), id)); }

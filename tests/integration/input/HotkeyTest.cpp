@@ -35,7 +35,7 @@ using platform::MessageLoop;
 // Stands in for the Store's slot: collects HotkeyPressed codes and ends the UI loop when the
 // awaited one has come. Registered once, as listeners are never removed.
 class HotkeyListener : public IActionListener {
-public:
+  public:
     static HotkeyListener& instance() {
         static HotkeyListener* listener = [] {
             auto* l = new HotkeyListener();
@@ -98,7 +98,7 @@ Codes driveUntil(const std::vector<std::string>& args, const std::string& last) 
 // Presses and releases keys through XTEST, as xdotool does. xdotool cannot type a right-hand
 // modifier alone: it presses the modifier's first key (the left one) with it.
 class Keyboard {
-public:
+  public:
     Keyboard() : display_(XOpenDisplay(nullptr)) {}
     // Each step: a keysym, pressed when `down`, released otherwise; handled by the server
     // when this returns, unless only flushed (then nothing is sent back to this client).
@@ -114,7 +114,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Closer {
         void operator()(Display* d) const { XCloseDisplay(d); }
     };
@@ -137,7 +137,7 @@ const std::string kSentinel = "000145";
 
 // A window of another client, which has the input focus.
 class OtherClient {
-public:
+  public:
     OtherClient() : connection_(xcb_connect(nullptr, nullptr)) {
         xcb_connection_t* c = connection_.get();
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
@@ -197,7 +197,7 @@ public:
         return false;
     }
 
-private:
+  private:
     struct Deleter {
         void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
     };
@@ -206,7 +206,7 @@ private:
 };
 
 class Hotkeys : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         InputManager::instance().installHooks();
         ASSERT_TRUE(InputManager::instance().keyboardHookInstalled());

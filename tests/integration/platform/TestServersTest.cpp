@@ -9,7 +9,8 @@
 namespace {
 
 const auto* const kX = ::testing::AddGlobalTestEnvironment(new testsupport::XvfbEnvironment);
-const auto* const kPulse = ::testing::AddGlobalTestEnvironment(new testsupport::PulseEnvironment);
+const auto* const kPulse =
+    ::testing::AddGlobalTestEnvironment(new testsupport::PulseEnvironment);
 
 TEST(TestServers, XvfbIsReachableAtTheFullHdSize) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr);

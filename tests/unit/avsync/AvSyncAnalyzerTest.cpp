@@ -64,6 +64,7 @@ void drawPicture(std::vector<uint8_t>& bgra, int width, int height, uint32_t ms,
     }
 }
 
+
 bool writeRecording(const std::string& path, const Script& s) {
     ScriptedClock source;
     RecordingClock clock(source);

@@ -71,7 +71,7 @@ int inChild(const std::function<int()>& body) {
 }
 
 class SettingsFileOnDisk : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { DisableLog(); }
 
     std::string path(const char* name) const { return dir_.file(name); }

@@ -21,7 +21,7 @@ namespace msg = platform::msg;
 
 // Listeners stay registered for the life of the process, so there is one for the binary.
 class HotkeyLog : public IActionListener {
-public:
+  public:
     static HotkeyLog& instance() {
         static HotkeyLog* log = [] {
             auto* l = new HotkeyLog();
@@ -54,7 +54,7 @@ MouseEvent mouse(uint32_t message, int32_t x, int32_t y) {
 }
 
 class KeyboardProcedure : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { HotkeyLog::instance().codes.clear(); }
     std::vector<std::string> send(const KeyboardEvent& event) {
         HotkeyLog::instance().codes.clear();

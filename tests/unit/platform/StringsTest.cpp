@@ -17,14 +17,10 @@ TEST(Strings, EmptyStaysEmpty) {
 }
 
 TEST(Strings, InvalidBytesBecomeReplacementCharactersAndDecodingGoesOn) {
-    EXPECT_EQ(AnsiToWide("a\xFF"
-                         "b"),
-              L"a\uFFFDb");
-    EXPECT_EQ(AnsiToWide("a\xE5\xBD"), L"a\uFFFD\uFFFD");  // cut short
-    EXPECT_EQ(AnsiToWide("\xC0\xAF"), L"\uFFFD\uFFFD");    // overlong '/'
-    EXPECT_EQ(AnsiToWide("\xED\xA0\x80"
-                         "x"),
-              L"\uFFFD\uFFFD\uFFFDx");  // surrogate
+    EXPECT_EQ(AnsiToWide("a\xFF" "b"), L"a\uFFFDb");
+    EXPECT_EQ(AnsiToWide("a\xE5\xBD"), L"a\uFFFD\uFFFD");           // cut short
+    EXPECT_EQ(AnsiToWide("\xC0\xAF"), L"\uFFFD\uFFFD");              // overlong '/'
+    EXPECT_EQ(AnsiToWide("\xED\xA0\x80" "x"), L"\uFFFD\uFFFD\uFFFDx");  // surrogate
 }
 
 TEST(Strings, UnpairedSurrogateInWideTextIsReplaced) {

@@ -40,8 +40,7 @@ private:
 
 TEST(WorkerThread, RunsUntilTheIterationSaysStop) {
     std::atomic<int> count{0};
-    WorkerThread worker(
-        "count", [&] { return ++count < 5; }, std::chrono::milliseconds(0));
+    WorkerThread worker("count", [&] { return ++count < 5; }, std::chrono::milliseconds(0));
     worker.start();
     worker.join();
     EXPECT_EQ(count.load(), 5);
@@ -114,8 +113,7 @@ TEST(WorkerThread, StopRequestCutsTheSleepShort) {
 }
 
 TEST(WorkerThread, SuspendAndResumeOfAThreadThatIsNotRunningReturnAtOnce) {
-    WorkerThread worker(
-        "idle", [] { return false; }, std::chrono::milliseconds(1));
+    WorkerThread worker("idle", [] { return false; }, std::chrono::milliseconds(1));
     worker.suspend();
     worker.resume();
     worker.start();
@@ -127,8 +125,7 @@ TEST(WorkerThread, SuspendAndResumeOfAThreadThatIsNotRunningReturnAtOnce) {
 TEST(WorkerThread, DestructorReleasesAParkedThread) {
     std::atomic<bool> stop{false};
     {
-        WorkerThread worker(
-            "parked", [&] { return !stop.load(); }, std::chrono::milliseconds(1));
+        WorkerThread worker("parked", [&] { return !stop.load(); }, std::chrono::milliseconds(1));
         worker.start();
         worker.suspend();
         stop = true;
