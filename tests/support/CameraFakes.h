@@ -1,7 +1,8 @@
 #pragma once
 
 // Scripted camera parts for the camera tests: a driver whose device list and failures are set
-// by the test, and a frame source whose every wait the test can steer.
+// by the test, a frame source whose every wait the test can steer, and a log of the frames a
+// callback saw.
 
 #include <atomic>
 #include <chrono>
@@ -12,39 +13,14 @@
 #include <thread>
 #include <vector>
 
-#include "base/HResult.h"
+#include "Await.h"
 #include "platform/CameraDriver.h"
+#include "base/HResult.h"
 
 namespace camerafakes {
 
-// A flag one thread raises and another awaits.
-class Event {
-  public:
-    void set() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        set_ = true;
-        changed_.notify_all();
-    }
-    bool wait(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, timeout, [this] { return set_; });
-    }
-    bool isSet() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return set_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool set_ = false;
-};
-
-// Frames as the callback saw them, and a way to await the n-th.
 struct SeenFrame {
     uint32_t sequence = 0;
-    int64_t timestampUs = 0;
-    int64_t deliveredUs = 0;
     int32_t width = 0;
     int32_t height = 0;
     int32_t stride = 0;
@@ -52,20 +28,10 @@ struct SeenFrame {
 };
 
 class FrameLog {
-  public:
-    void add(const platform::CameraFrame& frame) {
-        SeenFrame seen;
-        seen.sequence = frame.sequence;
-        seen.timestampUs = frame.timestampUs;
-        seen.deliveredUs = std::chrono::duration_cast<std::chrono::microseconds>(
-                               std::chrono::steady_clock::now().time_since_epoch())
-                               .count();
-        seen.width = frame.width;
-        seen.height = frame.height;
-        seen.stride = frame.stride;
-        seen.thread = std::this_thread::get_id();
+public:
+    void add(const platform::CameraFrame& f) {
         std::lock_guard<std::mutex> lock(mutex_);
-        frames_.push_back(seen);
+        frames_.push_back({f.sequence, f.width, f.height, f.stride, std::this_thread::get_id()});
         changed_.notify_all();
     }
     // True once at least n frames have arrived.
@@ -73,16 +39,13 @@ class FrameLog {
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] { return frames_.size() >= n; });
     }
-    size_t count() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return frames_.size();
-    }
+    size_t count() { return frames().size(); }
     std::vector<SeenFrame> frames() {
         std::lock_guard<std::mutex> lock(mutex_);
         return frames_;
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<SeenFrame> frames_;
@@ -91,22 +54,14 @@ class FrameLog {
 // A source whose waits the test scripts. By default each wait hands over one 4 x 2 frame at
 // once; `onWait` replaces that.
 class ScriptedSource final : public platform::CameraFrameSource {
-  public:
+public:
     using Deliver = std::function<void(const platform::CameraFrame&)>;
     std::function<Wait(ScriptedSource&, const Deliver&)> onWait;
     int32_t startResult = S_OK;
-
     std::atomic<int> starts{0};
     std::atomic<int> stops{0};
     std::atomic<int> waits{0};
-    Event interruptSeen;
-    Event* destroyed = nullptr;
-
-    ~ScriptedSource() override {
-        if (destroyed != nullptr) {
-            destroyed->set();
-        }
-    }
+    testsupport::Event interruptSeen;
 
     platform::CameraSize size() const override { return {4, 2}; }
     int32_t start() override {
@@ -132,7 +87,6 @@ class ScriptedSource final : public platform::CameraFrameSource {
         }
         interruptSeen.set();
     }
-
     // For onWait: blocks until interrupt() (and forgets it).
     void awaitInterrupt() {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -149,7 +103,7 @@ class ScriptedSource final : public platform::CameraFrameSource {
         deliver(frame);
     }
 
-  private:
+private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool interrupted_ = false;
@@ -160,29 +114,20 @@ class ScriptedSource final : public platform::CameraFrameSource {
 // Devices as the test lists them. open() makes a ScriptedSource the test can reach through
 // `lastSource` (valid while the service keeps it) after `prepare` has set it up.
 class ScriptedDriver final : public platform::CameraDriver {
-  public:
+public:
     std::vector<platform::CameraDevice> list;
     std::vector<bool> openable;  // positions beyond it open
     std::function<void(ScriptedSource&)> prepare;
-
     std::vector<int32_t> opened;  // positions asked for, in order
     ScriptedSource* lastSource = nullptr;
 
-    static platform::CameraDevice named(const std::wstring& name) {
-        platform::CameraDevice d;
-        d.hasName = true;
-        d.friendlyName = name;
-        return d;
-    }
-    static platform::CameraDevice unnamed() { return platform::CameraDevice{}; }
-
+    explicit ScriptedDriver(size_t devices = 1, std::vector<bool> canOpen = {})
+        : list(devices), openable(std::move(canOpen)) {}
     std::vector<platform::CameraDevice> devices() override { return list; }
     std::unique_ptr<platform::CameraFrameSource> open(int32_t position) override {
         opened.push_back(position);
-        if (position < 0 || static_cast<size_t>(position) >= list.size()) {
-            return nullptr;
-        }
-        if (static_cast<size_t>(position) < openable.size() && !openable[position]) {
+        if (position < 0 || static_cast<size_t>(position) >= list.size() ||
+            (static_cast<size_t>(position) < openable.size() && !openable[position])) {
             return nullptr;
         }
         auto source = std::make_unique<ScriptedSource>();

@@ -1,5 +1,7 @@
 #include "MediaProbe.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -92,6 +94,12 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
         s.sampleRate = st->codecpar->sample_rate;
         s.channels = st->codecpar->ch_layout.nb_channels;
         s.frameSize = st->codecpar->frame_size;
+        if (st->start_time != AV_NOPTS_VALUE) {
+            s.start = static_cast<double>(st->start_time) * av_q2d(st->time_base);
+        }
+        if (st->duration != AV_NOPTS_VALUE) {
+            s.duration = static_cast<double>(st->duration) * av_q2d(st->time_base);
+        }
         file.streams.push_back(s);
 
         const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
@@ -132,6 +140,20 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
         if (decoders[i].codec && avcodec_send_packet(decoders[i].codec.get(), nullptr) >= 0) {
             takeFrames(file.streams[i], decoders[i], frame.get(), onPicture);
         }
+        if (decoders[i].codec) {
+            file.streams[i].frameRate = decoders[i].codec->framerate;
+        }
+    }
+    return file;
+}
+
+ProbedFile probeDecodable(const std::string& path, const PictureSink& onPicture) {
+    std::string errors;
+    EXPECT_TRUE(ffmpegDecodesCleanly(path, &errors)) << path << ": " << errors;
+    ProbedFile file = probeMedia(path, onPicture);
+    EXPECT_EQ(file.openError, 0) << path;
+    for (const ProbedStream& s : file.streams) {
+        EXPECT_EQ(s.decodeErrors, 0) << path << ", stream " << s.index;
     }
     return file;
 }

@@ -31,11 +31,24 @@ struct ProbedStream {
     std::vector<bool> frameKey;
     int64_t samples = 0;  // decoded audio samples per channel
     int decodeErrors = 0;
+
+    double start = 0;            // where the container says the stream starts, in seconds
+    double duration = 0;         // and how long it lasts
+    AVRational frameRate{0, 1};  // the rate the video stream's own headers announce
 };
 
 struct ProbedFile {
     int openError = 0;  // negative when the file could not be opened or read
     std::vector<ProbedStream> streams;
+
+    const ProbedStream* first(AVMediaType type) const {
+        for (const ProbedStream& s : streams) {
+            if (s.type == type) {
+                return &s;
+            }
+        }
+        return nullptr;
+    }
 };
 
 // Called for each decoded video frame (index in output order) with the picture as packed,
@@ -44,6 +57,10 @@ using PictureSink = std::function<void(size_t index, const uint8_t* bgra)>;
 
 // Demuxes and decodes the whole file, decoders set to report damage as errors.
 ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture = nullptr);
+
+// probeMedia after checking that the ffmpeg program decodes the file without a word and that
+// no stream met a decoding error; either is a failure of the running test.
+ProbedFile probeDecodable(const std::string& path, const PictureSink& onPicture = nullptr);
 
 // Runs the ffmpeg program over the file (decoding everything, output discarded); true when it
 // exits 0 and reports nothing. Its messages land in *errors.

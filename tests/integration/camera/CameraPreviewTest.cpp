@@ -1,26 +1,29 @@
-// The camera preview window on a real X server: it shows the camera's frames, and closing,
-// minimising and restoring it reach its owner.
+// The camera preview through the controller on a real X server: it shows the camera's frames,
+// what minimising, restoring and closing do to the camera, and how a preview meets the
+// recording that is prepared after it.
 #include <gtest/gtest.h>
 
 #include <SDL2/SDL.h>
 
-#include <atomic>
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "SyntheticCameraDriver.h"
+#include "../../unit/engine/RecordingFakes.h"
+#include "ChildProcess.h"
+#include "MediaProbe.h"
+#include "RunLoop.h"
 #include "TestServers.h"
+#include "engine/CameraCapture.h"
+#include "engine/Controller.h"
+#include "platform/AudioEndpoint.h"
 #include "base/HResult.h"
-#include "platform/CameraService.h"
-#include "platform/MessageLoop.h"
 #include "platform/Strings.h"
+#include "SyntheticCameraDriver.h"
 
 // Last: Xlib's macros (None, Status, Bool) would clash with the headers above.
-#include <X11/Xatom.h>
+#include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -28,318 +31,174 @@ namespace {
 
 const auto* const kX = ::testing::AddGlobalTestEnvironment(new testsupport::XvfbEnvironment);
 
-using platform::CameraPreviewEvents;
 using platform::CameraService;
 using platform::CameraState;
-using platform::MessageLoop;
 using D = platform::SyntheticCameraDriver;
 
 const std::wstring kTitle = L"\x6d4b\x8bd5\x6444\x50cf\x5934";  // the preview's fixed title
+const std::string kTitleText = WideToAnsi(kTitle);
 
-// Runs the UI loop until `done` holds (checked every 20 ms: what the X server shows comes with
-// no event) or the time is up. True when done.
-bool runLoopUntil(const std::function<bool()>& done,
-                  std::chrono::seconds timeout = std::chrono::seconds(20)) {
-    MessageLoop& loop = MessageLoop::ui();
-    // One quit per run: a second one would stay queued and end the next run at once.
-    bool ending = false;
-    const auto end = [&](int code) {
-        if (!ending) {
-            ending = true;
-            loop.quit(code);
+using testsupport::runLoopUntil;
+
+// The preview's SDL window, or null.
+SDL_Window* previewWindow() {
+    for (Uint32 id = 1; id < 1000; ++id) {
+        SDL_Window* w = SDL_GetWindowFromID(id);
+        if (w != nullptr && kTitleText == SDL_GetWindowTitle(w)) {
+            return w;
         }
-    };
-    loop.setTimer(9001, 20, [&] {
-        if (!ending && done()) {
-            end(0);
-        }
-    });
-    loop.setTimer(9002, static_cast<uint32_t>(timeout.count() * 1000), [&] { end(1); });
-    const int code = loop.run();
-    loop.killTimer(9001);
-    loop.killTimer(9002);
-    return code == 0;
+    }
+    return nullptr;
 }
 
-// A connection of our own to the X server, to see what the user would see.
-class XView {
-  public:
-    XView() : display_(XOpenDisplay(nullptr)) {}
-    ~XView() {
-        if (display_ != nullptr) {
-            XCloseDisplay(display_);
-        }
-    }
-    bool ok() const { return display_ != nullptr; }
+// The preview's X window, or 0.
+::Window previewXWindow() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    SDL_Window* w = previewWindow();
+    return w != nullptr && SDL_GetWindowWMInfo(w, &info) ? info.info.x11.window : 0;
+}
 
-    // Top-level windows whose _NET_WM_NAME is `title` (UTF-8).
-    std::vector<::Window> windowsTitled(const std::string& title) {
-        XSync(display_, 0);
-        std::vector<::Window> found;
-        collect(DefaultRootWindow(display_), title, &found);
-        return found;
-    }
-
-    bool size(::Window w, int* width, int* height) {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(display_, w, &a) == 0) {
-            return false;
-        }
-        *width = a.width;
-        *height = a.height;
-        return true;
-    }
-
-    // One row of the window as 0xRRGGBB values; empty when it cannot be read.
-    std::vector<uint32_t> row(::Window w, int y, int width) {
-        std::vector<uint32_t> pixels;
-        XImage* image =
-            XGetImage(display_, w, 0, y, static_cast<unsigned>(width), 1, AllPlanes, ZPixmap);
-        if (image == nullptr) {
-            return pixels;
-        }
-        for (int x = 0; x < width; ++x) {
+// One row of the window as 0xRRGGBB values, as the X server shows it to the user.
+std::vector<uint32_t> row(Display* display, ::Window w, int y) {
+    std::vector<uint32_t> pixels;
+    if (XImage* image = XGetImage(display, w, 0, y, D::kWidth, 1, AllPlanes, ZPixmap)) {
+        for (int x = 0; x < D::kWidth; ++x) {
             pixels.push_back(static_cast<uint32_t>(XGetPixel(image, x, 0)) & 0xFFFFFF);
         }
         XDestroyImage(image);
-        return pixels;
     }
-
-    void sendDeleteWindow(::Window w) {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = w;
-        event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", 0);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", 0));
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display_, w, 0, NoEventMask, &event);
-        XFlush(display_);
-    }
-
-  private:
-    void collect(::Window w, const std::string& title, std::vector<::Window>* found) {
-        if (nameOf(w) == title) {
-            found->push_back(w);
-        }
-        ::Window root = 0;
-        ::Window parent = 0;
-        ::Window* children = nullptr;
-        unsigned count = 0;
-        if (XQueryTree(display_, w, &root, &parent, &children, &count) == 0) {
-            return;
-        }
-        for (unsigned i = 0; i < count; ++i) {
-            collect(children[i], title, found);
-        }
-        if (children != nullptr) {
-            XFree(children);
-        }
-    }
-
-    std::string nameOf(::Window w) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long items = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        std::string name;
-        if (XGetWindowProperty(display_, w, XInternAtom(display_, "_NET_WM_NAME", 0), 0, 1024, 0,
-                               XInternAtom(display_, "UTF8_STRING", 0), &type, &format, &items,
-                               &after, &data) == Success &&
-            data != nullptr) {
-            name.assign(reinterpret_cast<const char*>(data), items);
-        }
-        if (data != nullptr) {
-            XFree(data);
-        }
-        return name;
-    }
-
-    Display* display_;
-};
-
-uint32_t rgb(uint32_t argb) {
-    return argb & 0xFFFFFF;
+    return pixels;
 }
 
 bool near(uint32_t a, uint32_t b) {
     for (int shift : {0, 8, 16}) {
-        const int x = static_cast<int>((a >> shift) & 0xFF);
-        const int y = static_cast<int>((b >> shift) & 0xFF);
-        if (x - y > 8 || y - x > 8) {
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                     static_cast<int>((b >> shift) & 0xFF)) > 8) {
             return false;
         }
     }
     return true;
 }
 
-// Whether the window shows the synthetic camera's picture; its square's left edge goes to
-// *squareLeft.
-bool showsTestPattern(XView& x, ::Window w, int* squareLeft) {
-    const auto top = x.row(w, 0, D::kWidth);
-    const auto bars = x.row(w, 160, D::kWidth);
-    const auto band = x.row(w, D::kSquareTop + D::kSquareSize / 2, D::kWidth);
-    const auto bottom = x.row(w, D::kHeight - 1, D::kWidth);
-    if (top.empty() || bars.empty() || band.empty() || bottom.empty()) {
-        return false;
-    }
-    for (int px : {0, 320, 639}) {
-        if (!near(top[px], rgb(D::kFirstRow)) || !near(bottom[px], rgb(D::kLastRow))) {
-            return false;
-        }
-    }
-    for (int bar = 0; bar < 8; ++bar) {
-        if (!near(bars[bar * 80 + 40], rgb(D::kBarColours[bar]))) {
-            return false;
-        }
+// Where the window shows the synthetic camera's picture (its top row red, a white square in
+// the band below the bars), the square's left edge; else -1.
+int squareShownAt(Display* display, ::Window w) {
+    const auto top = row(display, w, 0);
+    const auto band = row(display, w, D::kSquareTop + D::kSquareSize / 2);
+    if (top.empty() || band.empty() || !near(top[320], D::kFirstRow & 0xFFFFFF)) {
+        return -1;
     }
     for (int px = 0; px < D::kWidth; ++px) {
-        if (near(band[px], rgb(D::kSquare))) {
-            *squareLeft = px;
-            return true;
+        if (near(band[px], D::kSquare & 0xFFFFFF)) {
+            return px;
         }
     }
-    return false;
+    return -1;
 }
 
-// The SDL window of the preview, to push window events at it as a window manager would.
-Uint32 sdlWindowTitled(const std::string& title) {
-    for (Uint32 id = 1; id < 1000; ++id) {
-        SDL_Window* w = SDL_GetWindowFromID(id);
-        if (w != nullptr && title == SDL_GetWindowTitle(w)) {
-            return id;
-        }
+// Pushes a window event at the preview's SDL window, as a window manager would; false when
+// there is none.
+bool pushWindowEvent(Uint8 what, Uint32 offset = 0) {
+    SDL_Window* w = previewWindow();
+    if (w == nullptr) {
+        return false;
     }
-    return 0;
-}
-
-void pushWindowEvent(Uint32 windowId, Uint8 what) {
     SDL_Event event{};
     event.type = SDL_WINDOWEVENT;
-    event.window.windowID = windowId;
+    event.window.windowID = SDL_GetWindowID(w) + offset;
     event.window.event = what;
-    SDL_PushEvent(&event);
+    return SDL_PushEvent(&event) == 1;
 }
 
-TEST(CameraPreview, ShowsTheCameraAndClosingTheWindowIsReported) {
-    XView x;
-    ASSERT_TRUE(x.ok());
-    auto camera = platform::createSyntheticCameraService();
-    ASSERT_EQ(camera->open(0), S_OK);
-    int closed = 0;
-    CameraPreviewEvents events;
-    events.closed = [&] {
-        ++closed;
-        camera->stop();  // as the owner does
-    };
-    ASSERT_EQ(camera->openPreview(kTitle, {640, 480}, 181, events), S_OK);
-    EXPECT_TRUE(camera->previewOpen());
-    EXPECT_EQ(camera->openPreview(kTitle, {640, 480}, 181, {}), S_FALSE);
-    ASSERT_EQ(camera->run(), S_OK);
+class PreviewThroughTheController : public ::testing::Test {
+protected:
+    recordingfakes::ObservedCameraService camera_{
+        platform::createSyntheticCameraService()};
+    Controller c_{platform::AudioEndpointFactory::system(), camera_};
+    testsupport::TempDir dir_;
 
-    const std::string title = WideToAnsi(kTitle);
-    ::Window window = 0;
+    // A short screen recording beside the camera, whose file must hold camera frames.
+    void recordBriefly() {
+        ASSERT_EQ(c_.init(dir_.file("screen.mp4"), Rect{0, 0, 320, 240}, 30, 1500000,
+                          dir_.file("camera.mp4")),
+                  S_OK);
+        EXPECT_EQ(CameraCapture::previewState(), 0);
+        ASSERT_EQ(c_.start(), S_OK);
+        ASSERT_TRUE(camera_.delivered.waitFor(camera_.delivered.count() + 4));
+        c_.stop();
+        EXPECT_GE(testsupport::probeMedia(dir_.file("camera.mp4")).streams.at(0).framePts.size(),
+                  1u);
+    }
+};
+
+TEST_F(PreviewThroughTheController, ShowsTheCameraMinimisingStopsItRestoringRunsItClosingLetsGo) {
+    EXPECT_EQ(CameraCapture::previewState(), -1);
+    ASSERT_EQ(c_.camera().openDevice(0), S_OK);
+    ASSERT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), S_OK);
+    EXPECT_EQ(CameraCapture::previewState(), 1);
+    EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), 1);  // already shown
+    std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
     std::set<int> squarePositions;
-    const bool shown = runLoopUntil([&] {
-        const auto windows = x.windowsTitled(title);
-        if (windows.size() != 1) {
-            return false;
-        }
-        window = windows[0];
-        int left = -1;
-        if (showsTestPattern(x, window, &left)) {
-            squarePositions.insert(left);
-        }
-        return squarePositions.size() >= 3;  // moving: more than one frame has been shown
-    });
-    ASSERT_TRUE(shown) << "square seen at " << squarePositions.size() << " places";
-    int width = 0;
-    int height = 0;
-    ASSERT_TRUE(x.size(window, &width, &height));
-    EXPECT_EQ(width, 640);
-    EXPECT_EQ(height, 480);
-
-    // The window manager's close button.
-    x.sendDeleteWindow(window);
-    ASSERT_TRUE(runLoopUntil([&] { return closed > 0 && x.windowsTitled(title).empty(); }));
-    EXPECT_EQ(closed, 1);
-    EXPECT_FALSE(camera->previewOpen());
-    EXPECT_EQ(camera->state(), CameraState::Stopped);
-
-    // It can be opened again afterwards.
-    ASSERT_EQ(camera->openPreview(kTitle, {640, 480}, 181, events), S_OK);
-    camera->closePreview();
+    ASSERT_TRUE(runLoopUntil(
+        [&] {
+            const ::Window w = previewXWindow();
+            squarePositions.insert(w != 0 ? squareShownAt(display.get(), w) : -1);
+            return squarePositions.size() >= 4;  // moving: more than one frame has been shown
+        },
+        "the camera's picture, moving"));
+    int width = 0, height = 0;
+    SDL_GetWindowSize(previewWindow(), &width, &height);
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(640, 480));
+    ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED));
+    ASSERT_TRUE(runLoopUntil([] { return CameraCapture::previewState() == 0; }, "minimised"));
+    EXPECT_EQ(camera_.state(), CameraState::Stopped);
+    ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_RESTORED));
+    ASSERT_TRUE(runLoopUntil([] { return CameraCapture::previewState() == 1; }, "restored"));
+    EXPECT_EQ(camera_.state(), CameraState::Running);
+    ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_CLOSE, 1000));  // another window's: not ours
+    ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_CLOSE));
+    ASSERT_TRUE(runLoopUntil([] { return CameraCapture::previewState() == 0; }, "closed"));
+    EXPECT_FALSE(pushWindowEvent(SDL_WINDOWEVENT_CLOSE));  // no window left
+    EXPECT_FALSE(c_.camera().graphExists());
+    EXPECT_EQ(camera_.state(), CameraState::Released);
+    // Still the chosen camera: the recording opens it again.
+    EXPECT_TRUE(c_.camera().enabled());
+    recordBriefly();
 }
 
-TEST(CameraPreview, MinimiseAndRestoreReachTheOwnerWhichStopsAndRunsTheCamera) {
-    auto camera = platform::createSyntheticCameraService();
-    ASSERT_EQ(camera->open(0), S_OK);
-    std::atomic<int> frames{0};
-    camera->setFrameCallback([&](const platform::CameraFrame&) { ++frames; });
-    std::vector<std::string> heard;
-    CameraPreviewEvents events;
-    events.minimized = [&] {
-        heard.push_back("minimized");
-        camera->stop();
-    };
-    events.restored = [&] {
-        heard.push_back("restored");
-        camera->run();
-    };
-    events.closed = [&] {
-        heard.push_back("closed");
-        camera->release();
-    };
-    ASSERT_EQ(camera->openPreview(kTitle, {320, 240}, 181, events), S_OK);
-    ASSERT_EQ(camera->run(), S_OK);
-    const Uint32 id = sdlWindowTitled(WideToAnsi(kTitle));
-    ASSERT_NE(id, 0u);
-
-    ASSERT_TRUE(runLoopUntil([&] { return frames >= 3; }));
-    pushWindowEvent(id, SDL_WINDOWEVENT_MINIMIZED);
-    ASSERT_TRUE(runLoopUntil([&] { return heard.size() == 1; }));
-    EXPECT_EQ(camera->state(), CameraState::Stopped);
-
-    pushWindowEvent(id, SDL_WINDOWEVENT_RESTORED);
-    ASSERT_TRUE(runLoopUntil([&] { return heard.size() == 2; }));
-    EXPECT_EQ(camera->state(), CameraState::Running);
-    const int before = frames;
-    ASSERT_TRUE(runLoopUntil([&] { return frames >= before + 3; }));
-
-    // Events of other windows are not the preview's.
-    pushWindowEvent(id + 1000, SDL_WINDOWEVENT_CLOSE);
-    pushWindowEvent(id, SDL_WINDOWEVENT_CLOSE);
-    ASSERT_TRUE(runLoopUntil([&] { return heard.size() >= 3; }));
-    EXPECT_EQ(heard, (std::vector<std::string>{"minimized", "restored", "closed"}));
-    EXPECT_FALSE(camera->previewOpen());
-    EXPECT_EQ(camera->state(), CameraState::Released);
+TEST_F(PreviewThroughTheController, APreviewLeftOpenOrMinimisedIsClosedBeforeTheRecordingStarts) {
+    ASSERT_EQ(c_.camera().openDevice(0), S_OK);
+    ASSERT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), S_OK);
+    recordBriefly();
+    EXPECT_FALSE(camera_.previewOpen());
+    // Minimised: its camera stopped and the window still there, which closing later would
+    // tear the recording camera down with.
+    ASSERT_EQ(c_.camera().openDevice(0), S_OK);
+    ASSERT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), S_OK);
+    ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED));
+    ASSERT_TRUE(runLoopUntil([] { return CameraCapture::previewState() == 0; }, "minimised"));
+    recordBriefly();
+    EXPECT_FALSE(camera_.previewOpen());
+    EXPECT_FALSE(pushWindowEvent(SDL_WINDOWEVENT_CLOSE));
 }
 
-TEST(CameraPreview, ClosingItFromTheProgramIsNotReportedAndLeavesTheCameraAlone) {
-    XView x;
-    ASSERT_TRUE(x.ok());
-    const std::string title = WideToAnsi(kTitle);
-    auto camera = platform::createSyntheticCameraService();
-    ASSERT_EQ(camera->open(0), S_OK);
-    int closed = 0;
-    CameraPreviewEvents events;
-    events.closed = [&] { ++closed; };
-    ASSERT_EQ(camera->openPreview(kTitle, {640, 480}, 181, events), S_OK);
-    ASSERT_EQ(camera->run(), S_OK);
-    ASSERT_TRUE(runLoopUntil([&] { return x.windowsTitled(title).size() == 1; }));
-
-    camera->closePreview();
-    EXPECT_FALSE(camera->previewOpen());
-    EXPECT_EQ(camera->state(), CameraState::Running);
-    ASSERT_TRUE(runLoopUntil([&] { return x.windowsTitled(title).empty(); }));
-    EXPECT_EQ(closed, 0);
-
-    // The service going while frames wait to be drawn leaves nothing behind to crash on.
-    ASSERT_EQ(camera->openPreview(kTitle, {640, 480}, 181, events), S_OK);
-    camera.reset();
-    ASSERT_TRUE(runLoopUntil([&] { return x.windowsTitled(title).empty(); }));
-    EXPECT_EQ(closed, 0);
+TEST_F(PreviewThroughTheController, NoPreviewOnceTheRecordingCameraIsBuilt) {
+    ASSERT_EQ(c_.camera().openDevice(0), S_OK);
+    ASSERT_EQ(c_.init(dir_.file("screen.mp4"), Rect{0, 0, 320, 240}, 30, 1500000,
+                      dir_.file("camera.mp4")),
+              S_OK);
+    // Counting down: the camera must not run into its file before the clock starts.
+    EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
+    EXPECT_EQ(camera_.state(), CameraState::Stopped);
+    ASSERT_EQ(c_.start(), S_OK);
+    EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
+    c_.pause();
+    EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
+    EXPECT_FALSE(camera_.previewOpen());
+    c_.resume();
+    c_.stop();
+    EXPECT_EQ(CameraCapture::previewState(), -1);
 }
 
 }  // namespace

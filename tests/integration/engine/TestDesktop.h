@@ -5,11 +5,9 @@
 
 #include <xcb/xcb.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "TestServers.h"
@@ -24,7 +22,7 @@ inline uint32_t patternAt(int x, int y) {
 }
 
 class TestDesktop {
-  public:
+public:
     TestDesktop() : connection_(xcb_connect(nullptr, nullptr)) {
         if (xcb_connection_has_error(connection_)) {
             xcb_disconnect(connection_);
@@ -48,20 +46,14 @@ class TestDesktop {
         xcb_create_pixmap(connection_, screen_->root_depth, pixmap, root(), w, h);
         const xcb_gcontext_t gc = xcb_generate_id(connection_);
         xcb_create_gc(connection_, gc, pixmap, 0, nullptr);
-        const size_t maxRequest = xcb_get_maximum_request_length(connection_) * 4u;
-        const int rowsPerStrip = std::max<int>(1, static_cast<int>((maxRequest - 64) / (w * 4u)));
-        std::vector<uint32_t> strip;
-        for (int top = 0; top < h; top += rowsPerStrip) {
-            const int rows = std::min(rowsPerStrip, h - top);
-            strip.resize(static_cast<size_t>(w) * rows);
-            for (int y = 0; y < rows; ++y) {
-                for (int x = 0; x < w; ++x) {
-                    strip[static_cast<size_t>(y) * w + x] = patternAt(x, top + y);
-                }
+        std::vector<uint32_t> row(static_cast<size_t>(w));
+        for (int y = 0; y < h; ++y) {  // a row a request, which any server takes
+            for (int x = 0; x < w; ++x) {
+                row[static_cast<size_t>(x)] = patternAt(x, y);
             }
-            xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, w, rows, 0, top, 0,
-                          screen_->root_depth, static_cast<uint32_t>(strip.size() * 4),
-                          reinterpret_cast<const uint8_t*>(strip.data()));
+            xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, w, 1, 0, y, 0,
+                          screen_->root_depth, static_cast<uint32_t>(row.size() * 4),
+                          reinterpret_cast<const uint8_t*>(row.data()));
         }
         xcb_change_window_attributes(connection_, root(), XCB_CW_BACK_PIXMAP, &pixmap);
         xcb_clear_area(connection_, 0, root(), 0, 0, 0, 0);
@@ -99,25 +91,14 @@ class TestDesktop {
             xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     }
 
-    // Moves the pointer the way a user's tool would; returns when it is there. (xdotool's
-    // --sync waits for a motion, which never comes when the pointer is already in place.)
+    // Moves the pointer; returns when it is there.
     void movePointer(int x, int y) {
-        auto* pointer =
-            xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root()), nullptr);
-        const bool there = pointer != nullptr && pointer->root_x == x && pointer->root_y == y;
-        std::free(pointer);
-        if (there) {
-            return;
-        }
-        int status = -1;
-        testsupport::runAndCapture(
-            {"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y)}, &status);
-        if (status != 0) {
-            throw std::runtime_error("xdotool mousemove failed");
-        }
+        xcb_warp_pointer(connection_, XCB_NONE, root(), 0, 0, 0, 0, static_cast<int16_t>(x),
+                         static_cast<int16_t>(y));
+        sync();
     }
 
-  private:
+private:
     xcb_connection_t* connection_;
     const xcb_screen_t* screen_ = nullptr;
 };

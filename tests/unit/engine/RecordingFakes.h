@@ -12,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "CameraFakes.h"
 #include "platform/CameraService.h"
@@ -20,37 +19,20 @@
 
 namespace recordingfakes {
 
-// Pictures an encoder cannot squeeze: a few of them fill any output buffer.
-inline void fillNoise(uint8_t* pixels, size_t bytes, uint32_t seed) {
-    uint32_t x = seed * 2654435761u + 1u;
-    for (size_t i = 0; i < bytes; ++i) {
-        x = x * 1664525u + 1013904223u;
-        pixels[i] = static_cast<uint8_t>(x >> 24);
-    }
-}
-
 // What a CountingScreen saw; outlives the screen, which its owner destroys.
 struct ScreenLog {
     std::atomic<int> grabs{0};
     std::atomic<bool> grabbing{false};
     std::atomic<bool> destroyed{false};
     std::atomic<int> grabsAfterDestroy{0};
-    std::atomic<bool> noisy{false};  // grabs are noise instead of a flat shade
-    // Called on the destroying thread as the screen goes.
-    std::function<void()> onDestroy;
-
-    // True once at least n grabs have been made.
-    bool waitForGrabs(int n, std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, timeout, [&] { return grabs.load() >= n; });
-    }
-    void grabbed() {
-        std::lock_guard<std::mutex> lock(mutex);
-        changed.notify_all();
-    }
-
+    std::function<void()> onDestroy;  // called on the destroying thread as the screen goes
     std::mutex mutex;
     std::condition_variable changed;
+
+    bool waitForGrabs(int n) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(20), [&] { return grabs >= n; });
+    }
 };
 
 // A 1920 x 1080 desktop whose every grab is a flat picture of a shade that changes per grab.
@@ -63,14 +45,8 @@ public:
         }
         log_->destroyed = true;
     }
-
     Rect desktopRect() override { return Rect{0, 0, 1920, 1080}; }
-    platform::DisplayMetrics displayMetrics() override {
-        platform::DisplayMetrics m;
-        m.logicalWidth = 1920;
-        m.logicalHeight = 1080;
-        return m;
-    }
+    platform::DisplayMetrics displayMetrics() override { return {}; }  // not asked for
     bool cursorPosition(Point& position) override {
         position = Point{-100, -100};  // off the area: nothing drawn over the picture
         return true;
@@ -78,19 +54,13 @@ public:
     bool prepare(int32_t, int32_t) override { return true; }
     bool grab(const Rect& area, uint8_t* buffer) override {
         log_->grabbing = true;
-        const int n = ++log_->grabs;
-        if (log_->destroyed) {
-            ++log_->grabsAfterDestroy;
-        }
-        const size_t bytes =
-            static_cast<size_t>(area.width()) * static_cast<size_t>(area.height()) * 4;
-        if (log_->noisy) {
-            fillNoise(buffer, bytes, static_cast<uint32_t>(n));
-        } else {
-            std::memset(buffer, (n * 16) & 0xFF, bytes);
-        }
+        std::memset(buffer, (log_->grabs * 16) & 0xFF,
+                    static_cast<size_t>(area.width()) * area.height() * 4);
+        log_->grabsAfterDestroy += log_->destroyed ? 1 : 0;
         log_->grabbing = false;
-        log_->grabbed();
+        std::lock_guard<std::mutex> lock(log_->mutex);
+        ++log_->grabs;
+        log_->changed.notify_all();
         return true;
     }
     bool windowAt(Point, platform::NativeWindow, platform::WindowHit&) override { return false; }
@@ -110,52 +80,25 @@ public:
 
     std::function<void(const std::string& call)> beforeCall;
     camerafakes::FrameLog delivered;
-    // Set before run: the owner's callback gets noise of the frame's size instead.
-    bool noisy = false;
 
     std::vector<platform::CameraDevice> devices() override { return inner_->devices(); }
-    int32_t open(int32_t position) override {
-        hear("open");
-        return inner_->open(position);
-    }
+    int32_t open(int32_t position) override { return hear("open"), inner_->open(position); }
     bool isOpen() const override { return inner_->isOpen(); }
     platform::CameraSize frameSize() const override { return inner_->frameSize(); }
     platform::CameraState state() const override { return inner_->state(); }
     void setFrameCallback(platform::CameraFrameCallback callback) override {
         if (!callback) {
-            inner_->setFrameCallback({});
-            return;
+            return inner_->setFrameCallback({});
         }
         inner_->setFrameCallback([this, callback](const platform::CameraFrame& frame) {
-            if (noisy) {
-                platform::CameraFrame noise = frame;
-                noise.stride = frame.width * 4;
-                noise_.resize(static_cast<size_t>(noise.stride) * frame.height);
-                fillNoise(noise_.data(), noise_.size(), frame.sequence);
-                noise.pixels = noise_.data();
-                callback(noise);
-            } else {
-                callback(frame);
-            }
+            callback(frame);
             delivered.add(frame);
         });
     }
-    int32_t run() override {
-        hear("run");
-        return inner_->run();
-    }
-    int32_t pause() override {
-        hear("pause");
-        return inner_->pause();
-    }
-    int32_t stop() override {
-        hear("stop");
-        return inner_->stop();
-    }
-    void release() override {
-        hear("release");
-        inner_->release();
-    }
+    int32_t run() override { return hear("run"), inner_->run(); }
+    int32_t pause() override { return hear("pause"), inner_->pause(); }
+    int32_t stop() override { return hear("stop"), inner_->stop(); }
+    void release() override { hear("release"), inner_->release(); }
     int32_t openPreview(const std::wstring& title, platform::CameraSize size, uint16_t iconId,
                         platform::CameraPreviewEvents events) override {
         return inner_->openPreview(title, size, iconId, std::move(events));
@@ -169,9 +112,7 @@ private:
             beforeCall(call);
         }
     }
-
     std::unique_ptr<platform::CameraService> inner_;
-    std::vector<uint8_t> noise_;  // streaming thread
 };
 
 }  // namespace recordingfakes
