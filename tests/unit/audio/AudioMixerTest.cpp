@@ -88,6 +88,32 @@ TEST_F(MixerTest, DrainedOnlyOnceEveryFrameOfTheFewerFedSourceIsPulled) {
     EXPECT_TRUE(mixer_.IsDrained());
 }
 
+// A slower microphone is resampled: the frames the resampler adds count too, so "drained"
+// comes only once every pushed sample has been pulled.
+TEST_F(MixerTest, DrainedOnlyOnceWhatTheResamplerAddedIsOut) {
+    const WaveFormat slowMic = audiotest::pcm16Format(44100, 1);
+    for (const bool withSpeaker : {false, true}) {
+        SCOPED_TRACE(withSpeaker ? "beside the monitor" : "alone");
+        AudioMixer mixer;
+        ASSERT_EQ(mixer.Initialize(ctx_.get(), &slowMic, withSpeaker ? &speaker_ : nullptr), 0);
+        for (int i = 0; i < 43; ++i) {
+            ASSERT_EQ(mixer.FeedMicrophone(planar(slowMic, 440, 0.3, i * 1024L).get(), 2048), 0);
+        }
+        for (int i = 0; withSpeaker && i < 47; ++i) {
+            ASSERT_EQ(mixer.FeedSpeaker(planar(speaker_, 440, 0.3, i * 1024L).get(), 4096), 0);
+        }
+        FramePtr frame(av_frame_alloc());
+        int pulled = 0;
+        while (!mixer.IsDrained()) {
+            ASSERT_GE(mixer.PullFrame(frame.get()), 0) << "not drained, yet nothing to pull";
+            av_frame_unref(frame.get());
+            ++pulled;
+        }
+        EXPECT_EQ(mixer.PullFrame(frame.get()), AVERROR(EAGAIN)) << "left in the graph";
+        EXPECT_GT(pulled, 43);
+    }
+}
+
 TEST_F(MixerTest, SlowerAndFasterSourcesComeOutWholeAndWithoutSeams) {
     for (const auto& [sourceRate, encoderRate] : {std::pair{44100, 48000}, {48000, 44100}}) {
         SCOPED_TRACE(std::to_string(sourceRate) + " -> " + std::to_string(encoderRate));

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,13 +20,13 @@
 #include "FakeAudioEndpoint.h"
 #include "MediaProbe.h"
 #include "RecordingFakes.h"
+#include "SyntheticCameraDriver.h"
 #include "audio/AudioManager.h"
+#include "base/HResult.h"
+#include "camera/StreamingCameraService.h"
 #include "engine/CameraCapture.h"
 #include "engine/Encoder.h"
 #include "engine/ScreenCapturer.h"
-#include "base/HResult.h"
-#include "camera/StreamingCameraService.h"
-#include "SyntheticCameraDriver.h"
 #include "platform/linux/V4l2CameraDriver.h"
 
 namespace {
@@ -165,8 +167,7 @@ TEST_F(ControllerTest, WithoutAUsableCameraTheScreenIsRecordedAlone) {
              c.camera().setOnlyCamera(true);
              return dir_.file("camera.mp4");
          }},
-        {"this machine has no camera",
-         [] { return CameraService::create(); },
+        {"this machine has no camera", [] { return CameraService::create(); },
          [&](Controller& c) {
              EXPECT_EQ(c.camera().openDevice(0), E_FAIL);
              EXPECT_EQ(c.testCamera(nullptr, L"preview", 640, 480, 181), E_FAIL);
@@ -231,6 +232,35 @@ TEST_F(ControllerTest, PauseResumeStartAndInitActOnlyInTheirState) {
     c->pause();
     EXPECT_EQ(c->state(), Controller::Stopped);
     EXPECT_GE(testsupport::probeMedia(dir_.file("p.mp4")).streams.at(0).framePts.size(), 1u);
+}
+
+// A full disk ends the recording in every mode, also where no worker thread runs.
+TEST_F(ControllerTest, AFullDiskIsReportedWithTheScreenAndWithTheCameraAlone) {
+    for (const bool onlyCamera : {false, true}) {
+        SCOPED_TRACE(onlyCamera ? "camera alone, no sound" : "screen");
+        auto c = makeController();
+        std::atomic<int> reports{0};
+        testsupport::Event refused;
+        c->setOnWriteFailure([&] {
+            ++reports;
+            refused.set();
+        });
+        screen_->noisy = true;
+        camera_->noisy = true;
+        c->camera().setOnlyCamera(onlyCamera);
+        if (onlyCamera) {
+            ASSERT_EQ(c->camera().openDevice(0), S_OK);
+        }
+        const std::string path = dir_.file(onlyCamera ? "camera-full.mkv" : "screen-full.mkv");
+        std::filesystem::create_symlink("/dev/full", path);
+        ASSERT_EQ(c->init(path, kArea, 30, 1500000, onlyCamera ? dir_.file("camera.mp4") : ""),
+                  S_OK);
+        ASSERT_EQ(c->start(), S_OK);
+        EXPECT_EQ(c->videoThreadStarted(), !onlyCamera);
+        EXPECT_TRUE(refused.wait(std::chrono::seconds(20), "the full disk to be reported"));
+        c->stop();
+        EXPECT_EQ(reports.load(), 1);
+    }
 }
 
 }  // namespace

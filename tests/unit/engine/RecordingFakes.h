@@ -19,12 +19,22 @@
 
 namespace recordingfakes {
 
+// Pictures that do not compress, so that an encoder's output buffer fills at once.
+inline void fillNoise(uint8_t* pixels, size_t bytes, uint32_t seed) {
+    uint32_t x = seed * 2654435761u + 1u;
+    for (size_t i = 0; i < bytes; ++i) {
+        x = x * 1664525u + 1013904223u;
+        pixels[i] = static_cast<uint8_t>(x >> 24);
+    }
+}
+
 // What a CountingScreen saw; outlives the screen, which its owner destroys.
 struct ScreenLog {
     std::atomic<int> grabs{0};
     std::atomic<bool> grabbing{false};
     std::atomic<bool> destroyed{false};
     std::atomic<int> grabsAfterDestroy{0};
+    std::atomic<bool> noisy{false};   // grabs are noise instead of a flat shade
     std::function<void()> onDestroy;  // called on the destroying thread as the screen goes
     std::mutex mutex;
     std::condition_variable changed;
@@ -54,8 +64,12 @@ public:
     bool prepare(int32_t, int32_t) override { return true; }
     bool grab(const Rect& area, uint8_t* buffer) override {
         log_->grabbing = true;
-        std::memset(buffer, (log_->grabs * 16) & 0xFF,
-                    static_cast<size_t>(area.width()) * area.height() * 4);
+        const size_t bytes = static_cast<size_t>(area.width()) * area.height() * 4;
+        if (log_->noisy) {
+            fillNoise(buffer, bytes, static_cast<uint32_t>(log_->grabs));
+        } else {
+            std::memset(buffer, (log_->grabs * 16) & 0xFF, bytes);
+        }
         log_->grabsAfterDestroy += log_->destroyed ? 1 : 0;
         log_->grabbing = false;
         std::lock_guard<std::mutex> lock(log_->mutex);
@@ -80,6 +94,7 @@ public:
 
     std::function<void(const std::string& call)> beforeCall;
     camerafakes::FrameLog delivered;
+    bool noisy = false;  // set before run: the owner's callback gets noise of the frame's size
 
     std::vector<platform::CameraDevice> devices() override { return inner_->devices(); }
     int32_t open(int32_t position) override { return hear("open"), inner_->open(position); }
@@ -91,7 +106,16 @@ public:
             return inner_->setFrameCallback({});
         }
         inner_->setFrameCallback([this, callback](const platform::CameraFrame& frame) {
-            callback(frame);
+            if (noisy) {
+                platform::CameraFrame noise = frame;
+                noise.stride = frame.width * 4;
+                noise_.resize(static_cast<size_t>(noise.stride) * frame.height);
+                fillNoise(noise_.data(), noise_.size(), frame.sequence);
+                noise.pixels = noise_.data();
+                callback(noise);
+            } else {
+                callback(frame);
+            }
             delivered.add(frame);
         });
     }
@@ -113,6 +137,7 @@ private:
         }
     }
     std::unique_ptr<platform::CameraService> inner_;
+    std::vector<uint8_t> noise_;  // camera thread only
 };
 
 }  // namespace recordingfakes
