@@ -143,8 +143,16 @@ int32_t AudioManager::Initialize(const AVCodecContext* codec) {
     return 0;
 }
 
-bool AudioManager::startCaptureThread(std::unique_ptr<WorkerThread>& thread, const char* name,
-                                      AudioCapturer* capturer) {
+bool AudioManager::startCapture(std::unique_ptr<AudioCapturer>& source, std::atomic<bool>& on,
+                                std::unique_ptr<WorkerThread>& thread, const char* name) {
+    if (source->Start(framesPerChunk_) < 0) {
+        // A source that cannot run is let go and shown off.
+        source->Release();
+        source.reset();
+        on = false;
+        return false;
+    }
+    AudioCapturer* capturer = source.get();
     auto raised = std::make_shared<bool>(false);
     thread = std::make_unique<WorkerThread>(
         name,
@@ -175,30 +183,14 @@ int32_t AudioManager::Start() {
     }
     state_ = kAudioRunning;
     captureEnded_ = false;
-    int32_t hr = 0;
-    if (microphoneOn_) {
-        hr = microphone_->Start(framesPerChunk_);
-        if (hr < 0) {
-            microphone_->Release();
-            microphone_.reset();
-            microphoneOn_ = false;
-            return kFail;
-        }
-        if (!startCaptureThread(microphoneThread_, "mic capture", microphone_.get())) {
-            return kFail;
-        }
+    if (microphoneOn_ &&
+        !startCapture(microphone_, microphoneOn_, microphoneThread_, "mic capture")) {
+        return kFail;
     }
     if (speakerOn_) {
         SC_LOG(kUnit, "Start capture speaker");
-        hr = speaker_->Start(framesPerChunk_);
-        if (hr < 0) {
+        if (!startCapture(speaker_, speakerOn_, speakerThread_, "speaker capture")) {
             SC_LOG(kUnit, "Exception on start capture speaker");
-            speaker_->Release();
-            speaker_.reset();
-            speakerOn_ = false;
-            return kFail;
-        }
-        if (!startCaptureThread(speakerThread_, "speaker capture", speaker_.get())) {
             return kFail;
         }
         SC_LOG(kUnit, "Succeed on start capture speaker");
@@ -216,7 +208,7 @@ int32_t AudioManager::Start() {
         return kFail;
     }
     SC_LOG(kUnit, "=================== Succeed start audio manager ==========================");
-    return hr;
+    return 0;
 }
 
 // Mixer thread: one pass; false once the capture threads have ended and there is nothing left

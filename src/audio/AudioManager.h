@@ -27,7 +27,7 @@ enum AudioManagerState : int32_t {
 // plays through loopback), the silence player, the mixer and the microphone filter; runs one
 // capture thread per capturer and one mixer thread that moves chunks into the mixer.
 class AudioManager {
-  public:
+public:
     static constexpr int32_t kMicrophone = 0;
     static constexpr int32_t kSpeaker = 1;
 
@@ -75,10 +75,10 @@ class AudioManager {
     int32_t state() const { return state_; }
     uint32_t framesPerChunk() const { return framesPerChunk_; }
 
-  private:
-    // False when the thread could not be made.
-    bool startCaptureThread(std::unique_ptr<WorkerThread>& thread, const char* name,
-                            AudioCapturer* capturer);
+private:
+    // Starts a source and its polling thread; false when either cannot start.
+    bool startCapture(std::unique_ptr<AudioCapturer>& source, std::atomic<bool>& on,
+                      std::unique_ptr<WorkerThread>& thread, const char* name);
     bool mixIteration();
     void moveMicrophoneChunks();
     void moveSpeakerChunks();
