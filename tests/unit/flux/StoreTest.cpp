@@ -10,7 +10,6 @@
 #include <variant>
 
 #include "ChildProcess.h"
-#include "SettingsSamples.h"
 #include "StoreFakes.h"
 #include "engine/CursorState.h"
 #include "flux/InputRouter.h"
@@ -23,6 +22,16 @@ using namespace storefakes;
 using Payload = std::variant<std::monostate, int32_t, bool, double, Rect, HotkeyPayload,
                              std::string, TestCameraPayload>;
 
+// What a file written with the start-up defaults on a 1920x1080 desktop holds, byte for byte.
+const char kDefaultsLine[] =
+    R"({"quality":0,"mouse":{"pointStyle":8,"pressStyle":-1,"shapeStyle":-1},)"
+    R"("video":{"captureRect":{"left":0,"top":0,"right":1920,"bottom":1080},)"
+    R"("bitrate":1500000,"fps":0,"captureMethod":0},)"
+    R"("audio":{"sampleRate":44100,"bitrate":192000,"channels":2,"bits":16,)"
+    R"("captureMicrophone":0,"capturePlayback":1,"filterMic":0,"filterWC":0.4},)"
+    R"("camera":{"isCaptureCamera":false,"isOnlyCaptureCamera":false,"device":-1},)"
+    R"("hotkey":[{"action":0,"keycode":"000119"},{"action":1,"keycode":"000120"},)"
+    R"({"action":2,"keycode":"000121"}]})";
 const std::string kF8 = "000119", kF9 = "000120", kF10 = "000121";
 // A start with the defaults: the engine prepared, the default pointer, the count-down.
 const std::string kPrepared =
@@ -66,7 +75,7 @@ protected:
         clock_.now += after;
         send(Action::HotkeyPressed, code);
     }
-    std::string taken() { return journal_.take(); }
+    std::string taken() { return std::exchange(journal_.text, {}); }
     std::string settingsFile() const { return dir_.file("s.json"); }
     std::string saved() const { return testsupport::readFile(settingsFile()); }
 
