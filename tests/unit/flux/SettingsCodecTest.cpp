@@ -2,15 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
-#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "RecordingSettingsTarget.h"
-#include "SettingsSamples.h"
 
 namespace {
 
@@ -28,18 +24,8 @@ std::string serialized(const StoreSettings& s) {
     return out;
 }
 
-// Tells -0.0 from 0.0.
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 TEST(SettingsCodecRead, MembersOfTheWrongTypeOrOutsideTheirTableAreSkippedOneByOne) {
     const std::pair<std::string, Journal> cases[] = {
-        // An integer has no fraction or exponent and fits 32 signed bits; the coefficient is
-        // any number.
-        {R"({"quality":-0,"video":{"bitrate":2147483647},)"
-         R"("audio":{"bitrate":-2147483648,"filterWC":1}})",
-         {"quality 0", "videoBitrate 2147483647", "audioBitrate -2147483648", "filterWC 1"}},
         // Each member on its own; unknown ones are ignored.
         {R"({"quality":"2","video":{"fps":"1","bitrate":5,"zoom":3},"audio":[1],)"
          R"("camera":{"device":1.5,"isCaptureCamera":false},"mouse":7,"theme":"x",)"
@@ -51,64 +37,24 @@ TEST(SettingsCodecRead, MembersOfTheWrongTypeOrOutsideTheirTableAreSkippedOneByO
         // A hotkey needs an integer action and a code a key press can produce.
         {R"({"hotkey":[{"action":1},{"action":"1","keycode":"000120"},7,)"
          R"({"action":1.0,"keycode":"000120"},{"action":1,"keycode":120},)"
-         R"({"action":0,"keycode":"110119"},{"action":-5,"keycode":"001065"}]})",
+         R"({"action":0,"keycode":"110119"},{"action":-5,"keycode":"001065"},)"
+         R"({"action":1,"keycode":""},{"action":1,"keycode":"00012"},)"
+         R"({"action":1,"keycode":"0001200"},{"action":1,"keycode":"200120"},)"
+         R"({"action":1,"keycode":"0a0120"},{"action":1,"keycode":"000\u000012"}]})",
          {"hotkey 0 110119", "hotkey -5 001065"}},
+        // Flags are booleans or integers from 1 up.
+        {R"({"audio":{"captureMicrophone":-1,"capturePlayback":"yes","filterMic":7},)"
+         R"("camera":{"isCaptureCamera":1.0,"isOnlyCaptureCamera":true}})",
+         {"captureMicrophone false", "filterMic true", "isOnlyCaptureCamera true"}},
         // Table indices: quality 0..3, fps 0..1, styles -1..11.
-        {R"({"quality":4,"video":{"fps":2},"mouse":{"pointStyle":12,"shapeStyle":-2}})", {}},
-        {R"({"quality":-1,"video":{"fps":-1},"mouse":{"pressStyle":99}})", {}},
+        {R"({"quality":4,"video":{"fps":-1},"mouse":{"pointStyle":12,"shapeStyle":-2,)"
+         R"("pressStyle":99}})",
+         {}},
         {R"({"quality":3,"mouse":{"pointStyle":11,"shapeStyle":-1,"pressStyle":0}})",
          {"quality 3", "pointStyle 11", "shapeStyle -1", "pressStyle 0"}},
     };
     for (const auto& [file, expected] : cases) {
         EXPECT_EQ(applied(file), expected) << file;
-    }
-    for (const char* value : {"1.0", "1e0", "10E-1", "2147483648", "-2147483649", "\"1\"", "true",
-                              "null", "[1]", "{}"}) {
-        EXPECT_EQ(applied(std::string(R"({"video":{"bitrate":)") + value + "}}"), Journal())
-            << value;
-    }
-    for (const char* code :
-         {"", "F9", "000", "00012", "0001200", "200120", "00012x", "0a0120", "000\\u000012"}) {
-        EXPECT_EQ(applied(std::string(R"({"hotkey":[{"action":1,"keycode":")") + code + "\"}]}"),
-                  Journal())
-            << code;
-    }
-}
-
-TEST(SettingsCodecRead, FlagsAreBooleansOrIntegersFromOneUp) {
-    const std::pair<const char*, const char*> values[] = {
-        {"true", "true"}, {"1", "true"},   {"7", "true"}, {"false", "false"}, {"0", "false"},
-        {"-1", "false"},  {"\"yes\"", ""}, {"1.0", ""},   {"null", ""},       {"[true]", ""}};
-    for (const auto& [value, state] : values) {
-        const Journal expected = *state ? Journal({std::string("filterMic ") + state}) : Journal();
-        EXPECT_EQ(applied(std::string(R"({"audio":{"filterMic":)") + value + "}}"), expected)
-            << value;
-    }
-}
-
-TEST(SettingsCodecRead, NumbersAtTheEdgesOfTheDoubleRangeReadExactly) {
-    const auto read = [](const std::string& number) {
-        return SettingsCodec::parse(R"({"quality":1,"audio":{"filterWC":)" + number + "}}");
-    };
-    // The compiler's reading of the same text is the reference; below the smallest double a
-    // number is a zero of its sign, above the largest the document is malformed.
-    const std::pair<std::string, double> cases[] = {
-        {"0e40", 0e40},
-        {"-0e40", -0e40},
-        {"1.7976931348623158e308", 1.7976931348623158e308},
-        {"3e-324", 3e-324},
-        {"2e-324", 0.0},
-        {"-1e-400", -0.0},
-        {"0.1", 0.1},
-        {"18446744073709551616", 18446744073709551616.0},
-        {"0." + std::string(400, '0') + "1", 0.0},
-        {"1e-99999999999", 0.0}};
-    for (const auto& [text, expected] : cases) {
-        const std::optional<double> wc = read(text).filterWC;
-        EXPECT_TRUE(wc && sameBits(*wc, expected)) << text << " read as " << wc.value_or(-1);
-    }
-    for (const char* text : {"1.8e308", "1.7976931348623159e308", "-1.8e308"}) {
-        EXPECT_FALSE(read(text).quality.has_value()) << text;
     }
 }
 
@@ -140,11 +86,10 @@ const char kEveryMember[] =
     R"("video":{"captureMethod":-3,"fps":1,"bitrate":500000,)"
     R"("captureRect":{"bottom":4,"right":3,"top":-2,"left":-1},"isCapture":0},"quality":1})";
 
-TEST(SettingsCodecWrite, MembersGoOutInTheirOrderAndReadBackTheSame) {
+TEST(SettingsCodecWrite, MembersGoOutInTheirOrder) {
     // isCapture is only read; flags are numbers in audio and booleans in camera; hotkeys go
     // out by ascending action.
-    const std::string text = serialized(SettingsCodec::parse(kEveryMember));
-    EXPECT_EQ(text,
+    EXPECT_EQ(serialized(SettingsCodec::parse(kEveryMember)),
               R"({"quality":1,"mouse":{"pointStyle":1,"pressStyle":3,"shapeStyle":2},)"
               R"("video":{"captureRect":{"left":-1,"top":-2,"right":3,"bottom":4},)"
               R"("bitrate":500000,"fps":1,"captureMethod":-3},)"
@@ -152,31 +97,17 @@ TEST(SettingsCodecWrite, MembersGoOutInTheirOrderAndReadBackTheSame) {
               R"("captureMicrophone":1,"capturePlayback":0,"filterMic":1,"filterWC":0.25},)"
               R"("camera":{"isCaptureCamera":true,"isOnlyCaptureCamera":true,"device":3},)"
               R"("hotkey":[{"action":0,"keycode":"100119"},{"action":2,"keycode":"000122"}]})");
-    EXPECT_EQ(serialized(SettingsCodec::parse(text)), text);
 }
 
-TEST(SettingsCodecWrite, DoublesTakeTheirShortestExactFormAndANonFiniteOneFailsTheWrite) {
+TEST(SettingsCodecWrite, DoublesTakeTheirShortestExactFormWithAPointOrAnExponent) {
+    // Read back and non-finite values are the fuzz target's; the host reads this form.
     StoreSettings s;
-    const std::pair<double, std::string> forms[] = {{0.4, "0.4"},
-                                                    {1.0, "1.0"},
-                                                    {-2.0, "-2.0"},
-                                                    {-0.0, "-0.0"},
-                                                    {1e21, "1e+21"},
-                                                    {5e-324, "5e-324"},
-                                                    {0.1 + 0.2, "0.30000000000000004"}};
+    const std::pair<double, std::string> forms[] = {
+        {1.0, "1.0"}, {-0.0, "-0.0"}, {1e21, "1e+21"}, {0.1 + 0.2, "0.30000000000000004"}};
     for (const auto& [wc, form] : forms) {
         s.filterWC = wc;
-        const std::string text = R"({"mouse":{},"video":{},"audio":{"filterWC":)" + form +
-                                 R"(},"camera":{},"hotkey":[]})";
-        EXPECT_EQ(serialized(s), text);
-        const std::optional<double> back = SettingsCodec::parse(text).filterWC;
-        EXPECT_TRUE(back && sameBits(*back, wc)) << form;
-    }
-    for (double wc : {std::numeric_limits<double>::quiet_NaN(), HUGE_VAL}) {
-        s.filterWC = wc;
-        std::string out = "untouched";
-        EXPECT_FALSE(SettingsCodec::serialize(s, out));
-        EXPECT_EQ(out, "untouched");
+        EXPECT_EQ(serialized(s), R"({"mouse":{},"video":{},"audio":{"filterWC":)" + form +
+                                     R"(},"camera":{},"hotkey":[]})");
     }
 }
 

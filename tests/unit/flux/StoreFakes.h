@@ -1,8 +1,7 @@
 #pragma once
 
-// Stand-ins for what the Store drives and asks (the recording engine with its sources, the
-// desktop, the clock, the input hooks) and for the views it notifies. One journal takes, in
-// order, what the Store asked of the engine ("open microphone") and what it notified
+// Stand-ins for what the Store drives (engine, sources, desktop, clock, hooks) and for the views.
+// One journal takes, in order, what the Store asked ("open microphone") and what it notified
 // ("CaptureMicrophoneChanged true"), separated by "; ".
 
 #include <map>
@@ -12,7 +11,6 @@
 
 #include "engine/RecordingEngine.h"
 #include "flux/ActionDispatcher.h"
-#include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
 #include "flux/RecordingSources.h"
 #include "flux/Store.h"
@@ -24,34 +22,26 @@
 
 namespace storefakes {
 
-class Journal {
-public:
+struct Journal {
     template <class... T>
     void add(const T&... values) {
         std::ostringstream entry;
-        entry << std::boolalpha << (text_.empty() ? "" : "; ");
+        entry << std::boolalpha << (text.empty() ? "" : "; ");
         ((entry << values << ' '), ...);
-        text_ += entry.str().substr(0, entry.str().size() - 1);
+        text += entry.str().substr(0, entry.str().size() - 1);
     }
-    // What was added since the last look.
-    std::string take() { return std::exchange(text_, {}); }
-
-private:
-    std::string text_;
+    std::string text;
 };
 
+// A failing call (result -1) lets go of the sound sources and the camera, as the engine's do.
 class FakeEngine : public RecordingEngine, public RecordingSources {
 public:
     explicit FakeEngine(Journal& journal) : journal_(journal) {}
 
-    int32_t initResult = 0;
-    int32_t startResult = 0;
-    bool soundOpens[2] = {true, true};  // by Sound
-    bool cameraOpens = true;
-    bool previewRunning = false;
+    int32_t initResult = 0, startResult = 0;
+    bool soundOpens[2] = {true, true}, cameraOpens = true, previewRunning = false;
     WaveFormat formats[2] = {{WaveFormat::kPcm, 2, 44100}, {WaveFormat::kPcm, 2, 48000}};
-    bool sound[2] = {false, false};  // what is open
-    bool camera = false;
+    bool sound[2] = {false, false}, camera = false;  // what is open
 
     int32_t init(const std::string& output, const Rect& r, uint32_t frameRate, int32_t bitRate,
                  const std::string& cameraPath) override {
@@ -62,20 +52,21 @@ public:
     void pause() override { call(0, "pause"); }
     void resume() override { call(0, "resume"); }
     void stop() override { call(-1, "stop"); }
-    int32_t testCamera(void*, const std::wstring& title, int32_t width, int32_t height,
-                       uint16_t icon) override {
-        return call(0, "test camera", WideToAnsi(title), width, height, icon);
+    int32_t testCamera(void*, const std::wstring& title, int32_t w, int32_t h,
+                       uint16_t i) override {
+        return call(0, "test camera", WideToAnsi(title), w, h, i);
     }
     void setOnWriteFailure(std::function<void()>) override {}
-
     int32_t openSound(Sound kind) override {
         sound[kind] = soundOpens[kind];
-        return call(sound[kind] ? 0 : 1, "open", name(kind));
+        return call(sound[kind] ? 0 : 1, "open", kind == Microphone ? "microphone" : "playback");
     }
-    void closeSound(Sound kind) override { sound[kind] = call(0, "close", name(kind)); }
+    void closeSound(Sound kind) override {
+        sound[kind] = call(0, "close", kind == Microphone ? "microphone" : "playback");
+    }
     bool soundOn(Sound kind) const override { return sound[kind]; }
-    const WaveFormat* soundFormat(Sound kind) const override {
-        return sound[kind] ? &formats[kind] : nullptr;
+    const WaveFormat* soundFormat(Sound k) const override {
+        return sound[k] ? &formats[k] : nullptr;
     }
     void setMicrophoneFilter(bool on) override { call(0, "filter", on); }
     void setMicrophoneFilterCoefficient(double wc) override { call(0, "wc", wc); }
@@ -88,14 +79,9 @@ public:
     void closeCameraPreview() override { camera = call(0, "close preview"); }
     void releaseCamera() override { camera = call(0, "release camera"); }
     void setOnlyCamera(bool on) override { call(0, "only camera", on); }
-    void composeCursor(int32_t point, int32_t shape, int32_t press) override {
-        call(0, "cursor", point, shape, press);
-    }
+    void composeCursor(int32_t a, int32_t b, int32_t c) override { call(0, "cursor", a, b, c); }
 
 private:
-    static const char* name(Sound kind) { return kind == Microphone ? "microphone" : "playback"; }
-    // Journals the call and returns 0 for a result of 0, -1 otherwise. A failure (-1) lets go
-    // of the sound sources and the camera, as the Controller's do.
     template <class... T>
     int32_t call(int32_t result, const T&... values) {
         journal_.add(values...);
@@ -104,11 +90,11 @@ private:
         }
         return result == 0 ? 0 : -1;
     }
-
     Journal& journal_;
 };
 
-// Every notification as its name, then its payload.
+// Every notification as its name, then its payload: int, bool, double, rectangle, hotkey,
+// message, message with link, or none.
 class Views : public IActionListener {
 public:
     Views(ActionDispatcher& dispatcher, Journal& journal) : journal_(journal) {
@@ -118,8 +104,7 @@ public:
     }
     void onAction(int32_t id, void* p) override {
         const auto& [name, payload] = kNames.at(id);
-        const auto* rect = static_cast<const Rect*>(p);
-        const auto* hotkey = static_cast<const HotkeyPayload*>(p);
+        const auto* r = static_cast<const Rect*>(p);
         const auto* link = static_cast<const MessageWithLinkPayload*>(p);
         switch (payload) {
             case 'i':
@@ -129,9 +114,10 @@ public:
             case 'd':
                 return journal_.add(name, *static_cast<double*>(p));
             case 'r':
-                return journal_.add(name, rect->left, rect->top, rect->right, rect->bottom);
+                return journal_.add(name, r->left, r->top, r->right, r->bottom);
             case 'h':
-                return journal_.add(name, hotkey->action, hotkey->keycode);
+                return journal_.add(name, static_cast<HotkeyPayload*>(p)->action,
+                                    static_cast<HotkeyPayload*>(p)->keycode);
             case 'm':
                 return journal_.add(name, WideToAnsi(*static_cast<const wchar_t**>(p)));
             case 'l':
@@ -144,31 +130,25 @@ public:
     }
 
 private:
-    // Name and payload: int, bool, double, rectangle, hotkey, message, message with link.
     // clang-format off
-#define SC_NAMED(name, payload) {Action::name, {#name, payload}}
+#define N(name, payload) {Action::name, {#name, payload}}
     inline static const std::map<int32_t, std::pair<std::string, char>> kNames = {
-        SC_NAMED(CaptureMethodChanged, 'i'),     SC_NAMED(CaptureRectChanged, 'r'),
-        SC_NAMED(CaptureMicrophoneChanged, 'b'), SC_NAMED(CapturePlaybackChanged, 'b'),
-        SC_NAMED(PointStyleChanged, 'i'),        SC_NAMED(ShapeStyleChanged, 'i'),
-        SC_NAMED(PressStyleChanged, 'i'),        SC_NAMED(QualityChanged, 'i'),
-        SC_NAMED(HotkeyChanged, 'h'),            SC_NAMED(FilterMicChanged, 'b'),
-        SC_NAMED(FilterCoefficientChanged, 'd'), SC_NAMED(CaptureCameraChanged, 'b'),
-        SC_NAMED(OnlyCaptureCameraChanged, 'b'), SC_NAMED(CameraDeviceChanged, 'i'),
-        SC_NAMED(ShowMessage, 'm'),              SC_NAMED(ShowMessageWithLink, 'l'),
-        SC_NAMED(CountDownStart, '-'),           SC_NAMED(RecordingStarted, '-'),
-        SC_NAMED(RecordingPaused, '-'),          SC_NAMED(RecordingResumed, '-'),
-        SC_NAMED(RecordingEnded, '-')};
-#undef SC_NAMED
+        N(CaptureMethodChanged, 'i'), N(CaptureRectChanged, 'r'), N(QualityChanged, 'i'),
+        N(CaptureMicrophoneChanged, 'b'), N(CapturePlaybackChanged, 'b'), N(HotkeyChanged, 'h'),
+        N(PointStyleChanged, 'i'), N(ShapeStyleChanged, 'i'), N(PressStyleChanged, 'i'),
+        N(FilterMicChanged, 'b'), N(FilterCoefficientChanged, 'd'), N(CaptureCameraChanged, 'b'),
+        N(OnlyCaptureCameraChanged, 'b'), N(CameraDeviceChanged, 'i'), N(ShowMessage, 'm'),
+        N(ShowMessageWithLink, 'l'), N(CountDownStart, '-'), N(RecordingStarted, '-'),
+        N(RecordingPaused, '-'), N(RecordingResumed, '-'), N(RecordingEnded, '-')};
+#undef N
     // clang-format on
     Journal& journal_;
 };
 
-class FakeScreen : public platform::Screen {
-public:
+// A 1920x1080 desktop (changeable) without pointer or pictures.
+struct FakeScreen : platform::Screen {
     Rect desktop{0, 0, 1920, 1080};
     platform::DisplayMetrics metrics{1920, 1080, true, 1920, 1080};
-
     Rect desktopRect() override { return desktop; }
     platform::DisplayMetrics displayMetrics() override { return metrics; }
     bool cursorPosition(Point&) override { return false; }
@@ -178,15 +158,13 @@ public:
     bool usesSharedMemory() const override { return false; }
 };
 
-class FakeClock : public platform::Clock {
-public:
+struct FakeClock : platform::Clock {
     uint32_t now = 1000;
     uint32_t nowMs() const override { return now; }
 };
 
 // Hooks that always install; the InputManager over them tells whether they are in.
-class FakeHooks : public platform::InputHooks {
-public:
+struct FakeHooks : platform::InputHooks {
     uint32_t installMouseHook(MouseProc) override { return 0; }
     uint32_t installKeyboardHook(KeyboardProc) override { return 0; }
     void removeMouseHook() override {}

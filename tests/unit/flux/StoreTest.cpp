@@ -10,7 +10,6 @@
 #include <variant>
 
 #include "ChildProcess.h"
-#include "SettingsSamples.h"
 #include "StoreFakes.h"
 #include "engine/CursorState.h"
 #include "flux/InputRouter.h"
@@ -23,6 +22,16 @@ using namespace storefakes;
 using Payload = std::variant<std::monostate, int32_t, bool, double, Rect, HotkeyPayload,
                              std::string, TestCameraPayload>;
 
+// What a file written with the start-up defaults on a 1920x1080 desktop holds, byte for byte.
+const char kDefaultsLine[] =
+    R"({"quality":0,"mouse":{"pointStyle":8,"pressStyle":-1,"shapeStyle":-1},)"
+    R"("video":{"captureRect":{"left":0,"top":0,"right":1920,"bottom":1080},)"
+    R"("bitrate":1500000,"fps":0,"captureMethod":0},)"
+    R"("audio":{"sampleRate":44100,"bitrate":192000,"channels":2,"bits":16,)"
+    R"("captureMicrophone":0,"capturePlayback":1,"filterMic":0,"filterWC":0.4},)"
+    R"("camera":{"isCaptureCamera":false,"isOnlyCaptureCamera":false,"device":-1},)"
+    R"("hotkey":[{"action":0,"keycode":"000119"},{"action":1,"keycode":"000120"},)"
+    R"({"action":2,"keycode":"000121"}]})";
 const std::string kF8 = "000119", kF9 = "000120", kF10 = "000121";
 // A start with the defaults: the engine prepared, the default pointer, the count-down.
 const std::string kPrepared =
@@ -66,7 +75,7 @@ protected:
         clock_.now += after;
         send(Action::HotkeyPressed, code);
     }
-    std::string taken() { return journal_.take(); }
+    std::string taken() { return std::exchange(journal_.text, {}); }
     std::string settingsFile() const { return dir_.file("s.json"); }
     std::string saved() const { return testsupport::readFile(settingsFile()); }
 
@@ -116,11 +125,7 @@ TEST_F(StoreTest, EveryValueOfTheSettingsFileGoesThroughTheOperationsAndIsSavedB
         R"("camera":{"isCaptureCamera":true,"isOnlyCaptureCamera":true,"device":1},)"
         R"("hotkey":[{"action":0,"keycode":"100119"},{"action":1,"keycode":"010120"},)"
         R"({"action":2,"keycode":"001121"}]})";
-    std::string read = file;
-    read.insert(read.find(R"(},"audio")"), R"(,"isCapture":0)");  // read, never written
-    Store& store = init(read);
-    EXPECT_EQ(store.video().isCapture, 0);
-    EXPECT_EQ(store.endHotkeyCode(), "001121");
+    EXPECT_EQ(init(file).endHotkeyCode(), "001121");
     taken();
     send(Action::StartRecording);
     EXPECT_EQ(taken(),
@@ -150,15 +155,11 @@ TEST_F(StoreTest, SettingsRequestsAreShownPassedOnAndSaved) {
               "CaptureRectChanged 0 0 1000 600; CaptureRectChanged 320 180 1600 900; "
               "init out.mp4 320 180 1600 900 24 900000 cam.mp4; cursor 110 136 113; "
               "CountDownStart");
-    EXPECT_EQ(saved(),
-              R"({"quality":1,"mouse":{"pointStyle":3,"pressStyle":0,"shapeStyle":11},)"
-              R"("video":{"captureRect":{"left":320,"top":180,"right":1600,"bottom":900},)"
-              R"("bitrate":900000,"fps":1,"captureMethod":2},)"
-              R"("audio":{"sampleRate":48000,"bitrate":64000,"channels":1,"bits":24,)"
-              R"("captureMicrophone":1,"capturePlayback":0,"filterMic":1,"filterWC":0.25},)"
-              R"("camera":{"isCaptureCamera":false,"isOnlyCaptureCamera":false,"device":-1},)"
-              R"("hotkey":[{"action":0,"keycode":"000119"},{"action":1,"keycode":"100120"},)"
-              R"({"action":2,"keycode":"000121"}]})");
+    // The audio members show nowhere else.
+    EXPECT_NE(
+        saved().find(R"("audio":{"sampleRate":48000,"bitrate":64000,"channels":1,"bits":24,)"
+                     R"("captureMicrophone":1,"capturePlayback":0,"filterMic":1,"filterWC":0.25})"),
+        std::string::npos);
 }
 
 TEST_F(StoreTest, DeviceRequestsAndDevicesThatDoNotOpen) {
