@@ -12,11 +12,11 @@
 #include "ChildProcess.h"
 #include "MediaProbe.h"
 #include "RecordingFakes.h"
-#include "engine/Encoder.h"
-#include "engine/RecordingClock.h"
+#include "SyntheticCameraDriver.h"
 #include "base/HResult.h"
 #include "camera/StreamingCameraService.h"
-#include "SyntheticCameraDriver.h"
+#include "engine/Encoder.h"
+#include "engine/RecordingClock.h"
 
 namespace {
 
@@ -53,8 +53,7 @@ TEST(CameraCapture, TheCameraWritesItsOwnFileUprightAtThirtyFramesASecond) {
     testsupport::TempDir dir;
     RecordingClock clock;
     clock.start();
-    recordingfakes::ObservedCameraService service(
-        platform::createSyntheticCameraService());
+    recordingfakes::ObservedCameraService service(platform::createSyntheticCameraService());
     CameraCapture camera(service, clock);
     ASSERT_EQ(camera.openDevice(0), S_OK);
     ASSERT_EQ(camera.buildRecordingGraph(), S_OK);

@@ -57,9 +57,8 @@ TEST(WorkerThread, SuspendWaitsForTheIterationInFlightAndThenNothingRuns) {
     });
     // Only once the request is registered may the iteration finish; otherwise the worker
     // could run on into a second iteration before suspend() is even called.
-    ASSERT_TRUE(
-        testsupport::waitUntil([&] { return worker.suspendRequested(); }, std::chrono::seconds(10)))
-        << "suspend() was not registered";
+    ASSERT_TRUE(testsupport::waitFor([&] { return worker.suspendRequested(); },
+                                     std::chrono::seconds(10), "suspend() to be registered"));
     EXPECT_FALSE(suspended.load()) << "suspend() returned while an iteration was in flight";
     gate.open();
     suspender.join();
