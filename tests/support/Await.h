@@ -110,32 +110,4 @@ inline int runLoop(std::chrono::milliseconds deadline, const std::function<bool(
     return code;
 }
 
-// Holds a thread at a known point: the thread calls pass() and stays there until the test
-// open()s the gate, which lets one pass through; awaitHeld() tells the test it is there.
-class Gate {
-public:
-    void pass() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        held_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return open_; });
-        open_ = held_ = false;
-    }
-    bool awaitHeld(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, timeout, [this] { return held_; });
-    }
-    void open() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool held_ = false;  // both under mutex_
-    bool open_ = false;
-};
-
 }  // namespace testsupport
