@@ -115,7 +115,7 @@ public:
     // Waits until the program runs a thread of this name: "video" runs while it records.
     void awaitThread(const std::string& name) {
         const std::string tasks = "/proc/" + std::to_string(process_.pid()) + "/task";
-        ASSERT_TRUE(testsupport::waitUntil(
+        ASSERT_TRUE(testsupport::waitFor(
             [&] {
                 std::error_code ec;
                 for (const auto& task : fs::directory_iterator(tasks, ec)) {
@@ -125,8 +125,7 @@ public:
                 }
                 return false;
             },
-            seconds(30)))
-            << "no thread \"" << name << "\" within 30 s\n"
+            seconds(30), "thread " + name))
             << stderrText();
     }
     // Waits for the program to end (code 1: the recording, if any, finished).
@@ -236,13 +235,12 @@ TEST(Recording, AnOutputFolderThatCannotBeMadeIsReportedAndTheRecorderStaysIdle)
     Recorder recorder(recordingArgs(dir.file("blocker/out/rec.mp4")));
     recorder.awaitLog("] Start\n");
     recorder.press("F8");
-    ASSERT_TRUE(testsupport::waitUntil(
+    ASSERT_TRUE(testsupport::waitFor(
         [&] {
             return recorder.stderrText().find("Exception occurred in initializion") !=
                    std::string::npos;
         },
-        seconds(30)))
-        << "no message within 30 s";
+        seconds(30), "the message"));
     recorder.press("F10");  // still idle: the end key ends the program
     recorder.awaitEnd();
     EXPECT_FALSE(fs::exists(dir.file("blocker/out")));

@@ -36,11 +36,6 @@ inline ::testing::AssertionResult waitFor(const std::function<bool()>& done,
     return ::testing::AssertionSuccess();
 }
 
-// The same wait for callers that add their own message.
-inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    return static_cast<bool>(waitFor(done, timeout, ""));
-}
-
 // A flag one thread raises and others await.
 class Event {
 public:
@@ -87,46 +82,32 @@ inline void returnsWithin(std::chrono::milliseconds deadline, const char* what,
     }
 }
 
-// What runLoop returns when its guard, not the code under test, ended the loop.
+// What runLoop returns when its deadline, not the code under test, ended the loop.
 constexpr int kLoopTimedOut = -0x7e57;
 
-// Runs the UI loop until the code under test quits it, or the timeout passes.
-inline int runLoop(std::chrono::milliseconds timeout) {
-    constexpr uint32_t kGuard = 0x7e57;
+// Runs the UI loop until the code under test quits it (its code is returned), `done` holds
+// (checked every 20 ms from a loop timer: returns 0) or the deadline passes.
+inline int runLoop(std::chrono::milliseconds deadline, const std::function<bool()>& done = {}) {
     platform::MessageLoop& loop = platform::MessageLoop::ui();
-    loop.setTimer(kGuard, static_cast<uint32_t>(timeout.count()),
-                  [&loop] { loop.quit(kLoopTimedOut); });
+    bool ending = false;  // one quit per run: a second would end the next run at once
+    const auto end = [&](int code) {
+        if (!ending) {
+            ending = true;
+            loop.quit(code);
+        }
+    };
+    if (done) {
+        loop.setTimer(0x7E58, 20, [&] {
+            if (!ending && done()) {
+                end(0);
+            }
+        });
+    }
+    loop.setTimer(0x7E57, static_cast<uint32_t>(deadline.count()), [&] { end(kLoopTimedOut); });
     const int code = loop.run();
-    loop.killTimer(kGuard);
+    loop.killTimer(0x7E57);
+    loop.killTimer(0x7E58);
     return code;
 }
-
-// Holds a thread at a known point: the thread calls pass() and stays there until the test
-// open()s the gate, which lets one pass through; awaitHeld() tells the test it is there.
-class Gate {
-public:
-    void pass() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        held_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return open_; });
-        open_ = held_ = false;
-    }
-    bool awaitHeld(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, timeout, [this] { return held_; });
-    }
-    void open() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool held_ = false;  // both under mutex_
-    bool open_ = false;
-};
 
 }  // namespace testsupport

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "Await.h"
-#include "platform/CameraDriver.h"
 #include "base/HResult.h"
+#include "platform/CameraDriver.h"
 
 namespace camerafakes {
 

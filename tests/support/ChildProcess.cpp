@@ -93,7 +93,7 @@ int ChildProcess::wait(std::chrono::milliseconds timeout) {
         return -1;
     }
     // Polled: there is no portable event to block on with a timeout.
-    waitUntil(
+    waitFor(
         [this] {
             int status = 0;
             const pid_t r = exited() ? 0 : ::waitpid(pid_, &status, WNOHANG);
@@ -104,7 +104,7 @@ int ChildProcess::wait(std::chrono::milliseconds timeout) {
             }
             return exited();
         },
-        timeout);
+        timeout, "the child to end");
     return exited() ? exitCode_ : -1;
 }
 
@@ -159,7 +159,7 @@ bool fileExists(const std::string& path) {
 
 bool waitForFile(const std::string& path, const std::function<bool(const std::string&)>& ready,
                  std::chrono::milliseconds timeout) {
-    return waitUntil([&] { return ready(readFile(path)); }, timeout);
+    return waitFor([&] { return ready(readFile(path)); }, timeout, path);
 }
 
 }  // namespace testsupport

@@ -52,7 +52,6 @@ struct FakeDevice {
 
     WaveFormat initializedFormat;
     uint32_t initializedFlags = 0;
-    platform::DataFlow openedFlow = platform::DataFlow::Render;
     int starts = 0;
     int stops = 0;
     int endpointsAlive = 0;
@@ -199,8 +198,6 @@ private:
             const auto& d =
                 flow == platform::DataFlow::Capture ? factory.capture_ : factory.render_;
             *e = std::make_unique<FakeEndpoint>(d);
-            std::lock_guard<std::mutex> lock(d->mutex);
-            d->openedFlow = flow;
             return kOk;
         }
         FakeFactory& factory;

@@ -66,6 +66,23 @@ void takeFrames(ProbedStream& s, Decoder& d, AVFrame* frame, const PictureSink& 
     }
 }
 
+// Runs the ffmpeg program over the file (decoding everything, output discarded); true when it
+// exits 0 and reports nothing. Its messages land in *errors.
+bool ffmpegDecodesCleanly(const std::string& path, std::string* errors) {
+    TempDir dir;
+    ChildProcess::Options options;
+    options.stdoutPath = dir.file("out");
+    options.stderrPath = dir.file("err");
+    // Frames keep the file's own timestamps (a variable-rate file would otherwise be forced
+    // onto a guessed constant rate, which the null output then rejects).
+    ChildProcess child({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-fps_mode", "passthrough",
+                        "-enc_time_base", "-1", "-f", "null", "-"},
+                       options);
+    const int code = child.wait(std::chrono::minutes(2));
+    *errors = readFile(dir.file("err"));
+    return code == 0 && errors->empty();
+}
+
 }  // namespace
 
 ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
@@ -156,21 +173,6 @@ ProbedFile probeDecodable(const std::string& path, const PictureSink& onPicture)
         EXPECT_EQ(s.decodeErrors, 0) << path << ", stream " << s.index;
     }
     return file;
-}
-
-bool ffmpegDecodesCleanly(const std::string& path, std::string* errors) {
-    TempDir dir;
-    ChildProcess::Options options;
-    options.stdoutPath = dir.file("out");
-    options.stderrPath = dir.file("err");
-    // Frames keep the file's own timestamps (a variable-rate file would otherwise be forced
-    // onto a guessed constant rate, which the null output then rejects).
-    ChildProcess child({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-fps_mode", "passthrough",
-                        "-enc_time_base", "-1", "-f", "null", "-"},
-                       options);
-    const int code = child.wait(std::chrono::minutes(2));
-    *errors = readFile(dir.file("err"));
-    return code == 0 && errors->empty();
 }
 
 double psnrBgra(const uint8_t* a, const uint8_t* b, size_t pixels) {

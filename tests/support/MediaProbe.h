@@ -62,10 +62,6 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture = nu
 // no stream met a decoding error; either is a failure of the running test.
 ProbedFile probeDecodable(const std::string& path, const PictureSink& onPicture = nullptr);
 
-// Runs the ffmpeg program over the file (decoding everything, output discarded); true when it
-// exits 0 and reports nothing. Its messages land in *errors.
-bool ffmpegDecodesCleanly(const std::string& path, std::string* errors);
-
 // Peak signal-to-noise ratio of two BGRA pictures over B, G and R (alpha ignored), in dB;
 // infinity when they are equal.
 double psnrBgra(const uint8_t* a, const uint8_t* b, size_t pixels);

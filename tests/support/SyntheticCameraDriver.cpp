@@ -27,18 +27,13 @@ void fillRow(uint8_t* row, int32_t from, int32_t to, uint32_t argb) {
 }
 
 class SyntheticCameraSource final : public CameraFrameSource {
-  public:
+public:
     using D = SyntheticCameraDriver;
 
     SyntheticCameraSource() : pixels_(static_cast<size_t>(D::kWidth) * D::kHeight * 4) {
         // Everything but the square's band stays as drawn here.
         fillRow(row(0), 0, D::kWidth, D::kFirstRow);
-        for (int32_t y = 1; y < D::kBarsEnd; ++y) {
-            for (int32_t bar = 0; bar < 8; ++bar) {
-                fillRow(row(y), bar * 80, bar * 80 + 80, D::kBarColours[bar]);
-            }
-        }
-        for (int32_t y = D::kBarsEnd; y < D::kHeight - 1; ++y) {
+        for (int32_t y = 1; y < D::kHeight - 1; ++y) {
             fillRow(row(y), 0, D::kWidth, D::kBackground);
         }
         fillRow(row(D::kHeight - 1), 0, D::kWidth, D::kLastRow);
@@ -94,7 +89,7 @@ class SyntheticCameraSource final : public CameraFrameSource {
         changed_.notify_all();
     }
 
-  private:
+private:
     uint8_t* row(int32_t y) { return pixels_.data() + static_cast<size_t>(y) * D::kWidth * 4; }
 
     SteadyClock::time_point slotTime(int64_t slot) const {
@@ -102,7 +97,7 @@ class SyntheticCameraSource final : public CameraFrameSource {
     }
 
     void drawSquareBand(uint32_t sequence) {
-        const int32_t left = D::squareLeft(sequence);
+        const auto left = static_cast<int32_t>((sequence * 8u) % (D::kWidth - D::kSquareSize));
         for (int32_t y = D::kSquareTop; y < D::kSquareTop + D::kSquareSize; ++y) {
             fillRow(row(y), 0, D::kWidth, D::kBackground);
             fillRow(row(y), left, left + D::kSquareSize, D::kSquare);
@@ -126,7 +121,7 @@ class SyntheticCameraSource final : public CameraFrameSource {
 std::vector<CameraDevice> SyntheticCameraDriver::devices() {
     CameraDevice device;
     device.hasName = true;
-    device.friendlyName = kFriendlyName;
+    device.friendlyName = L"Synthetic test camera";
     return {device};
 }
 

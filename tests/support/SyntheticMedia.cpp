@@ -35,19 +35,14 @@ std::vector<uint8_t> makeBgraPicture(int width, int height, int index) {
 }
 
 ToneFrames::ToneFrames(const AVCodecContext* codec, double frequency)
-    : ToneFrames(codec->sample_fmt, codec->sample_rate, codec->ch_layout, codec->frame_size,
-                 frequency) {}
-
-ToneFrames::ToneFrames(AVSampleFormat format, int sampleRate, const AVChannelLayout& layout,
-                       int samples, double frequency)
-    : frame_(av_frame_alloc()), step_(2 * 3.14159265358979323846 * frequency / sampleRate) {
+    : frame_(av_frame_alloc()), step_(2 * M_PI * frequency / codec->sample_rate) {
     if (!frame_) {
         throw std::runtime_error("av_frame_alloc failed");
     }
-    frame_->format = format;
-    frame_->sample_rate = sampleRate;
-    frame_->nb_samples = samples;
-    if (av_channel_layout_copy(&frame_->ch_layout, &layout) < 0 ||
+    frame_->format = codec->sample_fmt;
+    frame_->sample_rate = codec->sample_rate;
+    frame_->nb_samples = codec->frame_size;
+    if (av_channel_layout_copy(&frame_->ch_layout, &codec->ch_layout) < 0 ||
         av_frame_get_buffer(frame_, 0) < 0) {
         av_frame_free(&frame_);
         throw std::runtime_error("audio frame allocation failed");

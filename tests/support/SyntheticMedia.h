@@ -15,12 +15,10 @@ std::vector<uint8_t> makeBgraPicture(int width, int height, int index);
 
 // Endless sine tone in the shape an audio codec context asks for (its sample format, channel
 // layout, rate and frame size): next() returns the following frame, reused from call to call.
-// Planar float, packed float and 16-bit integer (packed or planar) formats are supported.
+// Float and 16-bit integer formats, packed or planar, are supported.
 class ToneFrames {
-  public:
+public:
     ToneFrames(const AVCodecContext* codec, double frequency);
-    ToneFrames(AVSampleFormat format, int sampleRate, const AVChannelLayout& layout, int samples,
-               double frequency);
     ~ToneFrames();
     ToneFrames(const ToneFrames&) = delete;
     ToneFrames& operator=(const ToneFrames&) = delete;
@@ -28,7 +26,7 @@ class ToneFrames {
     AVFrame* next();  // null when the frame cannot be made writable
     int64_t samplesMade() const { return made_; }
 
-  private:
+private:
     AVFrame* frame_;
     double step_;
     int64_t made_ = 0;

@@ -98,8 +98,4 @@ void PulseServer::kill() {
 std::string binaryDir() {
     return SC_BINARY_DIR;
 }
-std::string sourceDir() {
-    return SC_SOURCE_DIR;
-}
-
 }  // namespace testsupport

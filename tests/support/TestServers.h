@@ -63,8 +63,7 @@ private:
 using XvfbEnvironment = ServerEnvironment<XvfbServer>;
 using PulseEnvironment = ServerEnvironment<PulseServer>;
 
-// The directory with the built program (screen-capturer) and the source tree.
+// The directory with the built program (screen-capturer).
 std::string binaryDir();
-std::string sourceDir();
 
 }  // namespace testsupport

@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "../../unit/engine/RecordingFakes.h"
+#include "Await.h"
 #include "ChildProcess.h"
 #include "MediaProbe.h"
-#include "RunLoop.h"
+#include "SyntheticCameraDriver.h"
 #include "TestServers.h"
+#include "base/HResult.h"
 #include "engine/CameraCapture.h"
 #include "engine/Controller.h"
 #include "platform/AudioEndpoint.h"
-#include "base/HResult.h"
 #include "platform/Strings.h"
-#include "SyntheticCameraDriver.h"
 
 // Last: Xlib's macros (None, Status, Bool) would clash with the headers above.
 #include <SDL2/SDL_syswm.h>
@@ -37,8 +37,13 @@ using D = platform::SyntheticCameraDriver;
 
 const std::wstring kTitle = L"\x6d4b\x8bd5\x6444\x50cf\x5934";  // the preview's fixed title
 const std::string kTitleText = WideToAnsi(kTitle);
+constexpr std::chrono::seconds kLoopDeadline{20};
+using testsupport::runLoop;
 
-using testsupport::runLoopUntil;
+// Runs the UI loop until the preview reaches the state (0 hidden, 1 shown).
+bool previewBecomes(int state) {
+    return runLoop(kLoopDeadline, [state] { return CameraCapture::previewState() == state; }) == 0;
+}
 
 // The preview's SDL window, or null.
 SDL_Window* previewWindow() {
@@ -113,8 +118,7 @@ bool pushWindowEvent(Uint8 what, Uint32 offset = 0) {
 
 class PreviewThroughTheController : public ::testing::Test {
 protected:
-    recordingfakes::ObservedCameraService camera_{
-        platform::createSyntheticCameraService()};
+    recordingfakes::ObservedCameraService camera_{platform::createSyntheticCameraService()};
     Controller c_{platform::AudioEndpointFactory::system(), camera_};
     testsupport::TempDir dir_;
 
@@ -140,25 +144,24 @@ TEST_F(PreviewThroughTheController, ShowsTheCameraMinimisingStopsItRestoringRuns
     EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), 1);  // already shown
     std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
     std::set<int> squarePositions;
-    ASSERT_TRUE(runLoopUntil(
-        [&] {
-            const ::Window w = previewXWindow();
-            squarePositions.insert(w != 0 ? squareShownAt(display.get(), w) : -1);
-            return squarePositions.size() >= 4;  // moving: more than one frame has been shown
-        },
-        "the camera's picture, moving"));
+    const auto moving = [&] {
+        const ::Window w = previewXWindow();
+        squarePositions.insert(w != 0 ? squareShownAt(display.get(), w) : -1);
+        return squarePositions.size() >= 4;  // more than one frame has been shown
+    };
+    ASSERT_EQ(runLoop(kLoopDeadline, moving), 0) << "the camera's picture, moving";
     int width = 0, height = 0;
     SDL_GetWindowSize(previewWindow(), &width, &height);
     EXPECT_EQ(std::make_pair(width, height), std::make_pair(640, 480));
     ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED));
-    ASSERT_TRUE(runLoopUntil([] { return CameraCapture::previewState() == 0; }, "minimised"));
+    ASSERT_TRUE(previewBecomes(0)) << "minimised";
     EXPECT_EQ(camera_.state(), CameraState::Stopped);
     ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_RESTORED));
-    ASSERT_TRUE(runLoopUntil([] { return CameraCapture::previewState() == 1; }, "restored"));
+    ASSERT_TRUE(previewBecomes(1)) << "restored";
     EXPECT_EQ(camera_.state(), CameraState::Running);
     ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_CLOSE, 1000));  // another window's: not ours
     ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_CLOSE));
-    ASSERT_TRUE(runLoopUntil([] { return CameraCapture::previewState() == 0; }, "closed"));
+    ASSERT_TRUE(previewBecomes(0)) << "closed";
     EXPECT_FALSE(pushWindowEvent(SDL_WINDOWEVENT_CLOSE));  // no window left
     EXPECT_FALSE(c_.camera().graphExists());
     EXPECT_EQ(camera_.state(), CameraState::Released);
@@ -177,7 +180,7 @@ TEST_F(PreviewThroughTheController, APreviewLeftOpenOrMinimisedIsClosedBeforeThe
     ASSERT_EQ(c_.camera().openDevice(0), S_OK);
     ASSERT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), S_OK);
     ASSERT_TRUE(pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED));
-    ASSERT_TRUE(runLoopUntil([] { return CameraCapture::previewState() == 0; }, "minimised"));
+    ASSERT_TRUE(previewBecomes(0)) << "minimised";
     recordBriefly();
     EXPECT_FALSE(camera_.previewOpen());
     EXPECT_FALSE(pushWindowEvent(SDL_WINDOWEVENT_CLOSE));

@@ -141,17 +141,15 @@ TEST_F(Hotkeys, TheFocusedWindowStillGetsTheKey) {
     XMapWindow(d, window);
     XEvent event;
     ASSERT_TRUE(
-        testsupport::waitUntil([&] { return XCheckTypedWindowEvent(d, window, MapNotify, &event); },
-                               std::chrono::seconds(10)))
-        << "the window was not mapped";
+        testsupport::waitFor([&] { return XCheckTypedWindowEvent(d, window, MapNotify, &event); },
+                             std::chrono::seconds(10), "the window to be mapped"));
     XSetInputFocus(d, window, RevertToPointerRoot, CurrentTime);
     XSync(d, False);
 
     EXPECT_EQ(type("F8", "000119"), Codes{"000119"});
     EXPECT_TRUE(
-        testsupport::waitUntil([&] { return XCheckTypedWindowEvent(d, window, KeyPress, &event); },
-                               std::chrono::seconds(5)))
-        << "the key was swallowed";
+        testsupport::waitFor([&] { return XCheckTypedWindowEvent(d, window, KeyPress, &event); },
+                             std::chrono::seconds(5), "the key (was it swallowed?)"));
 }
 
 TEST_F(Hotkeys, MouseMovesAndPressesReachTheCursorRecord) {

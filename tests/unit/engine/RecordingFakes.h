@@ -6,13 +6,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "Await.h"
 #include "CameraFakes.h"
 #include "platform/CameraService.h"
 #include "platform/Screen.h"
@@ -36,12 +35,9 @@ struct ScreenLog {
     std::atomic<int> grabsAfterDestroy{0};
     std::atomic<bool> noisy{false};   // grabs are noise instead of a flat shade
     std::function<void()> onDestroy;  // called on the destroying thread as the screen goes
-    std::mutex mutex;
-    std::condition_variable changed;
 
-    bool waitForGrabs(int n) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(20), [&] { return grabs >= n; });
+    ::testing::AssertionResult waitForGrabs(int n) {
+        return testsupport::waitFor([&] { return grabs >= n; }, std::chrono::seconds(20), "grabs");
     }
 };
 
@@ -72,9 +68,7 @@ public:
         }
         log_->grabsAfterDestroy += log_->destroyed ? 1 : 0;
         log_->grabbing = false;
-        std::lock_guard<std::mutex> lock(log_->mutex);
         ++log_->grabs;
-        log_->changed.notify_all();
         return true;
     }
     bool windowAt(Point, platform::NativeWindow, platform::WindowHit&) override { return false; }

@@ -35,20 +35,24 @@ TEST(WorkerThread, RunsUntilTheIterationSaysStopAndAStopCutsTheSleepShort) {
 }
 
 TEST(WorkerThread, SuspendWaitsForTheIterationInFlightAndThenNothingRuns) {
-    testsupport::Gate gate;
+    // Each of the two iterations says it has begun and waits for the test to let it end.
+    testsupport::Event began[2], mayEnd[2];
     std::atomic<int> count{0};
     WorkerThread* self = nullptr;
     WorkerThread worker(
         "gated",
         [&] {
-            gate.pass();
+            if (const int i = count; i < 2) {
+                began[i].set();
+                EXPECT_TRUE(mayEnd[i].wait(std::chrono::seconds(10), "the test"));
+            }
             ++count;
             return !self->stopRequested();
         },
         milliseconds(1));
     self = &worker;
     worker.start();
-    ASSERT_TRUE(gate.awaitHeld()) << "the first iteration did not begin";
+    ASSERT_TRUE(began[0].wait(std::chrono::seconds(10), "the first iteration"));
 
     std::atomic<bool> suspended{false};
     std::thread suspender([&] {
@@ -57,20 +61,19 @@ TEST(WorkerThread, SuspendWaitsForTheIterationInFlightAndThenNothingRuns) {
     });
     // Only once the request is registered may the iteration finish; otherwise the worker
     // could run on into a second iteration before suspend() is even called.
-    ASSERT_TRUE(
-        testsupport::waitUntil([&] { return worker.suspendRequested(); }, std::chrono::seconds(10)))
-        << "suspend() was not registered";
+    ASSERT_TRUE(testsupport::waitFor([&] { return worker.suspendRequested(); },
+                                     std::chrono::seconds(10), "suspend() to be registered"));
     EXPECT_FALSE(suspended.load()) << "suspend() returned while an iteration was in flight";
-    gate.open();
+    mayEnd[0].set();
     suspender.join();
     EXPECT_EQ(count.load(), 1);
 
     worker.wake();  // parked: a wake runs nothing
     EXPECT_EQ(count.load(), 1);
     worker.resume();
-    ASSERT_TRUE(gate.awaitHeld()) << "resume() did not release the thread";
+    ASSERT_TRUE(began[1].wait(std::chrono::seconds(10), "resume() to release the thread"));
     worker.requestStop();
-    gate.open();
+    mayEnd[1].set();
     worker.join();
     EXPECT_EQ(count.load(), 2);
 }
