@@ -229,39 +229,6 @@ TEST(Recording, TerminationRequestsFinishTheFile) {
     }
 }
 
-TEST(Recording, AnOutputFolderThatCannotBeMadeIsReportedAndTheRecorderStaysIdle) {
-    TempDir dir;
-    std::ofstream(dir.file("blocker")) << "a file where a folder should be";
-    Recorder recorder(recordingArgs(dir.file("blocker/out/rec.mp4")));
-    recorder.awaitLog("] Start\n");
-    recorder.press("F8");
-    ASSERT_TRUE(testsupport::waitFor(
-        [&] {
-            return recorder.stderrText().find("Exception occurred in initializion") !=
-                   std::string::npos;
-        },
-        seconds(30), "the message"));
-    recorder.press("F10");  // still idle: the end key ends the program
-    recorder.awaitEnd();
-    EXPECT_FALSE(fs::exists(dir.file("blocker/out")));
-}
-
-// The sound server dies in the middle of a recording: the recording goes on without sound and
-// the file is finished when the user ends it.
-TEST(Recording, TheSoundServerDyingLeavesTheRecordingGoingOn) {
-    startScene();
-    testsupport::PulseServer pulse;  // its own, so the scene keeps the shared one
-    Recorder recorder(recordingArgs(), pulse.clientEnv());
-    recorder.awaitLog("] Start\n");
-    recorder.press("F8");
-    recorder.awaitThread("video");
-    pulse.kill();
-    recorder.awaitLog("Stats");  // written by the video thread after 10 s of recording
-    recorder.press("F10");
-    recorder.awaitEnd();
-    expectFinished(recorder.video(), 2);
-}
-
 // The disk fills up while recording (a file size limit stands in for it): the recorder ends
 // the recording by itself, as the end key would, and exits cleanly.
 TEST(Recording, AFullDiskEndsTheRecordingCleanly) {

@@ -186,22 +186,4 @@ TEST_F(PreviewThroughTheController, APreviewLeftOpenOrMinimisedIsClosedBeforeThe
     EXPECT_FALSE(pushWindowEvent(SDL_WINDOWEVENT_CLOSE));
 }
 
-TEST_F(PreviewThroughTheController, NoPreviewOnceTheRecordingCameraIsBuilt) {
-    ASSERT_EQ(c_.camera().openDevice(0), S_OK);
-    ASSERT_EQ(c_.init(dir_.file("screen.mp4"), Rect{0, 0, 320, 240}, 30, 1500000,
-                      dir_.file("camera.mp4")),
-              S_OK);
-    // Counting down: the camera must not run into its file before the clock starts.
-    EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
-    EXPECT_EQ(camera_.state(), CameraState::Stopped);
-    ASSERT_EQ(c_.start(), S_OK);
-    EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
-    c_.pause();
-    EXPECT_EQ(c_.testCamera(nullptr, kTitle, 640, 480, 181), E_FAIL);
-    EXPECT_FALSE(camera_.previewOpen());
-    c_.resume();
-    c_.stop();
-    EXPECT_EQ(CameraCapture::previewState(), -1);
-}
-
 }  // namespace

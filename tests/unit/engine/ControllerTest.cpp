@@ -208,6 +208,9 @@ TEST_F(ControllerTest, AFailedInitTearsDownWhatItBuiltAndNothingStartsFromThere)
 TEST_F(ControllerTest, PauseResumeStartAndInitActOnlyInTheirState) {
     auto c = makeController();
     ASSERT_EQ(c->init(dir_.file("p.mp4"), kArea, 30, 1500000, ""), S_OK);
+    // No preview once the recording is prepared: it would run the camera before the clock.
+    const auto preview = [&] { return c->testCamera(nullptr, L"Camera", 64, 48, 181); };
+    EXPECT_EQ(preview(), E_FAIL);
     c->pause();  // not recording yet
     EXPECT_EQ(c->state(), Controller::Ready);
     ASSERT_EQ(c->start(), S_OK);
@@ -219,6 +222,7 @@ TEST_F(ControllerTest, PauseResumeStartAndInitActOnlyInTheirState) {
     c->pause();
     c->pause();  // already paused
     EXPECT_EQ(c->state(), Controller::Paused);
+    EXPECT_EQ(preview(), E_FAIL);
     c->resume();
     ASSERT_TRUE(screen_->waitForGrabs(screen_->grabs + 2));  // the video thread runs again
     c->stop();
