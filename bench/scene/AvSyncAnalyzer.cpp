@@ -15,18 +15,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-namespace {
+#include "base/FFmpegPtr.h"
 
-struct Closer {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-    void operator()(SwrContext* s) const { swr_free(&s); }
-};
-template <typename T>
-using Ptr = std::unique_ptr<T, Closer>;
+namespace {
 
 std::string errorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -110,7 +101,7 @@ public:
 
 private:
     const double fraction_;
-    Ptr<SwsContext> toBgra_;
+    FFmpegPtr<SwsContext> toBgra_;
     std::vector<uint8_t> bgra_;
 };
 
@@ -183,7 +174,7 @@ public:
     double seconds() const { return seconds_; }
 
 private:
-    Ptr<SwrContext> toFloat_;
+    FFmpegPtr<SwrContext> toFloat_;
     int format_ = -1;
     int rate_ = 0;
     int channels_ = 0;
@@ -241,7 +232,7 @@ double median(std::vector<double> v) {
 struct Decoder {
     int stream = -1;
     AVRational timeBase{0, 1};
-    Ptr<AVCodecContext> codec;
+    FFmpegPtr<AVCodecContext> codec;
 };
 
 int openDecoder(AVFormatContext* format, AVMediaType type, Decoder& d) {
@@ -278,7 +269,7 @@ SyncReport AvSyncAnalyzer::analyze(const std::string& path) const {
     SyncReport report;
     AVFormatContext* raw = nullptr;
     int ret = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
-    Ptr<AVFormatContext> format(raw);
+    FFmpegPtr<AVFormatContext> format(raw);
     if (ret >= 0) {
         ret = avformat_find_stream_info(format.get(), nullptr);
     }
@@ -306,8 +297,8 @@ SyncReport AvSyncAnalyzer::analyze(const std::string& path) const {
     std::vector<Level> windows;
     double audioNext = 0.0;  // where sound without a timestamp goes
 
-    Ptr<AVPacket> packet(av_packet_alloc());
-    Ptr<AVFrame> frame(av_frame_alloc());
+    FFmpegPtr<AVPacket> packet(av_packet_alloc());
+    FFmpegPtr<AVFrame> frame(av_frame_alloc());
     if (!packet || !frame) {
         report.error = AVERROR(ENOMEM);
         report.errorText = "out of memory";

@@ -12,6 +12,10 @@ extern "C" {
 }
 
 void FFmpegDeleter::operator()(AVFormatContext* format) const {
+    if (format->iformat != nullptr) {  // an opened input: closes its file too
+        avformat_close_input(&format);
+        return;
+    }
     if (format->pb && format->oformat && !(format->oformat->flags & AVFMT_NOFILE)) {
         avio_closep(&format->pb);
     }

@@ -15,7 +15,8 @@ struct SwrContext;
 struct SwsContext;
 
 struct FFmpegDeleter {
-    // An output container also closes its file (unless the format keeps none) before it goes.
+    // A container closes its file before it goes: an opened input always, an output unless its
+    // format keeps none.
     void operator()(AVFormatContext* format) const;
     void operator()(AVCodecContext* codec) const;
     void operator()(AVFrame* frame) const;

@@ -11,25 +11,17 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "base/FFmpegPtr.h"
+
 #include "ChildProcess.h"
 
 namespace testsupport {
 
 namespace {
 
-struct Closer {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
-template <typename T>
-using Ptr = std::unique_ptr<T, Closer>;
-
 struct Decoder {
-    Ptr<AVCodecContext> codec;
-    Ptr<SwsContext> toBgra;
+    FFmpegPtr<AVCodecContext> codec;
+    FFmpegPtr<SwsContext> toBgra;
     std::vector<uint8_t> bgra;
 };
 
@@ -92,7 +84,7 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
     if (file.openError < 0) {
         return file;
     }
-    Ptr<AVFormatContext> format(raw);
+    FFmpegPtr<AVFormatContext> format(raw);
     file.openError = avformat_find_stream_info(format.get(), nullptr);
     if (file.openError < 0) {
         return file;
@@ -132,8 +124,8 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture) {
         }
     }
 
-    Ptr<AVPacket> packet(av_packet_alloc());
-    Ptr<AVFrame> frame(av_frame_alloc());
+    FFmpegPtr<AVPacket> packet(av_packet_alloc());
+    FFmpegPtr<AVFrame> frame(av_frame_alloc());
     int ret = 0;
     while ((ret = av_read_frame(format.get(), packet.get())) >= 0) {
         const auto i = static_cast<size_t>(packet->stream_index);
