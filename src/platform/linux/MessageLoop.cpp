@@ -8,7 +8,7 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/linux/SdlEvents.h"
+#include "platform/SdlEvents.h"
 
 namespace platform {
 namespace {

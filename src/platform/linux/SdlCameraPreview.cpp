@@ -5,7 +5,7 @@
 #include "base/Log.h"
 #include "platform/CameraPreview.h"
 #include "platform/Strings.h"
-#include "platform/linux/SdlEvents.h"
+#include "platform/SdlEvents.h"
 
 namespace platform {
 namespace {
