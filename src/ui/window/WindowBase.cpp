@@ -12,6 +12,7 @@
 #include "base/Utf8.h"
 #include "platform/WindowSystem.h"
 #include "resources/Resources.h"
+#include "ui/core/Event.h"
 #include "ui/render/Bitmap.h"
 #include "ui/window/SdlKeys.h"
 
@@ -254,13 +255,11 @@ void WindowBase::ShowWindow(bool show, bool takeFocus) {
         SDL_HideWindow(sdl_);
         return;
     }
-    if (!takeFocus) {
-        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "1");
-    }
-    SDL_ShowWindow(sdl_);
-    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
     if (takeFocus) {
+        SDL_ShowWindow(sdl_);
         SDL_RaiseWindow(sdl_);
+    } else {
+        platform::WindowSystem::instance().showWithoutActivating(sdl_);
     }
     minimized_ = false;
     InvalidateRect({0, 0, clientSize_.cx, clientSize_.cy});
@@ -410,7 +409,7 @@ bool WindowBase::SetTimer(uint32_t id, uint32_t ms) {
         timerIds_.push_back(id);
     }
     platform::MessageLoop::ui().setTimer(global, ms, [window, id] {
-        SendMessage(window, WM_TIMER, id, 0);
+        ui::SendMessage(window, WM_TIMER, id, 0);
     });
     return true;
 }
@@ -430,20 +429,20 @@ LRESULT WindowBase::SendMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WindowBase::PostMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
-    PostMessage(id_, msg, wParam, lParam);
+    ui::PostMessage(id_, msg, wParam, lParam);
 }
 
-LRESULT WindowBase::SendMessage(WindowId window, uint32_t msg, WPARAM wParam, LPARAM lParam) {
-    WindowBase* w = FromId(window);
+LRESULT SendMessage(WindowId window, uint32_t msg, WPARAM wParam, LPARAM lParam) {
+    WindowBase* w = WindowBase::FromId(window);
     return w == nullptr ? 0 : w->HandleMessage(msg, wParam, lParam);
 }
 
-bool WindowBase::PostMessage(WindowId window, uint32_t msg, WPARAM wParam, LPARAM lParam) {
+bool PostMessage(WindowId window, uint32_t msg, WPARAM wParam, LPARAM lParam) {
     if (window == 0) {
         return false;
     }
     platform::MessageLoop::ui().post(
-        [window, msg, wParam, lParam] { SendMessage(window, msg, wParam, lParam); });
+        [window, msg, wParam, lParam] { ui::SendMessage(window, msg, wParam, lParam); });
     return true;
 }
 
@@ -584,9 +583,11 @@ void WindowBase::OnSdlEvent(const SDL_Event& e) {
             Present({0, 0, canvas_.width(), canvas_.height()});
             break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
+            focused_ = true;
             SendMessage(WM_SETFOCUS);
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
+            focused_ = false;
             SendMessage(WM_KILLFOCUS);
             break;
         case SDL_WINDOWEVENT_LEAVE:

@@ -170,7 +170,7 @@ void WindowImplBase::HostHideToolTip() {
 }
 
 void WindowImplBase::HostFocus() {
-    if (!IsOffscreen() && IsWindowVisible()) {
+    if (!IsOffscreen() && IsWindowVisible() && !HasFocus()) {
         ShowWindow(true, true);
     }
 }
