@@ -91,6 +91,8 @@ public:
 
     // The desktop (primary monitor) in screen coordinates.
     static Rect DesktopRect();
+    // Whether the left mouse button is down now, wherever the pointer is.
+    static bool IsLeftButtonDown();
 
     // Default handling: WM_CLOSE destroys, WM_SYSCOMMAND minimises and restores, WM_NCHITTEST
     // answers HTCLIENT; everything else returns 0.
@@ -107,6 +109,11 @@ protected:
     // See-through (pixels and clicks) wherever the canvas is fully transparent.
     virtual bool IsBackgroundTransparent() const { return false; }
     void SetClientSize(Size size);
+    // A band around the client area that belongs to the window but not to its content (a drop
+    // shadow): the canvas covers it, while positions, sizes and mouse points stay the
+    // client's.
+    void SetFrameMargins(const Rect& margins);
+    const Rect& GetFrameMargins() const { return margins_; }
 
 private:
     friend class WindowEvents;
@@ -128,6 +135,7 @@ private:
     bool minimized_ = false;
     bool focused_ = false;
     Size clientSize_;
+    Rect margins_;
     Rect offscreenRect_;
     Canvas canvas_{0, 0};
     std::vector<Rect> shape_;
