@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ui/render/Bitmap.h"
+#include "ui/render/Canvas.h"
+
+using ui::Argb;
+using ui::Bitmap;
+using ui::Canvas;
+
+namespace {
+
+// Source-over with straight alpha, worked in floating point as the reference.
+Argb referenceOver(Argb dst, Argb src) {
+    const double sa = (src >> 24) / 255.0;
+    const double da = (dst >> 24) / 255.0;
+    const double oa = sa + da * (1 - sa);
+    if (oa == 0) {
+        return 0;
+    }
+    Argb out = static_cast<Argb>(std::lround(oa * 255)) << 24;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const double s = (src >> shift) & 0xFF;
+        const double d = (dst >> shift) & 0xFF;
+        out |= static_cast<Argb>(std::lround((s * sa + d * da * (1 - sa)) / oa)) << shift;
+    }
+    return out;
+}
+
+// Each channel within one step of the other's.
+::testing::AssertionResult near(Argb expected, Argb actual) {
+    for (int shift = 0; shift <= 24; shift += 8) {
+        const int e = (expected >> shift) & 0xFF;
+        const int a = (actual >> shift) & 0xFF;
+        if (std::abs(e - a) > 1) {
+            char text[64];
+            std::snprintf(text, sizeof text, "expected %08X, got %08X", expected, actual);
+            return ::testing::AssertionFailure() << text;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Every pixel a different opaque colour, so a probe tells which source pixel landed.
+std::shared_ptr<Bitmap> numbered(int32_t w, int32_t h) {
+    auto bitmap = std::make_shared<Bitmap>(w, h, false);
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            bitmap->pixels()[y * w + x] = 0xFF000000u | (uint32_t(x + 1) << 8) | uint32_t(y + 1);
+        }
+    }
+    return bitmap;
+}
+
+constexpr Argb kMarker = 0xFF102030;
+
+}  // namespace
+
+TEST(Canvas, FillBlendsSourceOver) {
+    struct Case {
+        Argb dst;
+        Argb src;
+    };
+    const Case cases[] = {
+        {0xFF204060, 0xFFC08040},  // opaque replaces
+        {0xFF204060, 0x00C08040},  // transparent leaves alone
+        {0xFF204060, 0x80C08040},  // half over opaque
+        {0xFFFFFFFF, 0x33000000},  // light shade over white
+        {0x00000000, 0x80C08040},  // over nothing: the colour itself at its alpha
+        {0x80FF0000, 0x800000FF},  // translucent over translucent
+        {0x40123456, 0xC0ABCDEF},
+    };
+    for (const Case& c : cases) {
+        Canvas canvas(4, 3);
+        canvas.clear(c.dst);
+        canvas.fillRect(Rect{1, 1, 3, 2}, c.src);
+        EXPECT_TRUE(near(referenceOver(c.dst, c.src), canvas.pixel(2, 1)))
+            << std::hex << c.dst << " " << c.src;
+        EXPECT_EQ(c.dst, canvas.pixel(0, 1));
+        EXPECT_EQ(c.dst, canvas.pixel(3, 1));
+        EXPECT_EQ(c.dst, canvas.pixel(2, 2));
+    }
+}
+
+TEST(Canvas, DrawRectColoursOnlyTheBorderInside) {
+    const Rect r{2, 3, 14, 12};
+    const int32_t pen = 2;
+    const Argb colour = 0x80FF0000;
+    Canvas canvas(16, 16);
+    canvas.clear(kMarker);
+    canvas.drawRect(r, pen, colour);
+    const Argb once = referenceOver(kMarker, colour);
+    for (int32_t y = 0; y < 16; ++y) {
+        for (int32_t x = 0; x < 16; ++x) {
+            const bool inRect = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            const bool inInner =
+                x >= r.left + pen && x < r.right - pen && y >= r.top + pen && y < r.bottom - pen;
+            if (inRect && !inInner) {
+                // Blended exactly once, corners included.
+                EXPECT_TRUE(near(once, canvas.pixel(x, y))) << x << "," << y;
+            } else {
+                EXPECT_EQ(kMarker, canvas.pixel(x, y)) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(Canvas, ClipScopeConfinesDrawingAndRestores) {
+    Canvas canvas(20, 20);
+    const Rect whole{0, 0, 20, 20};
+    {
+        Canvas::ClipScope outer(canvas, Rect{5, 5, 15, 15});
+        Canvas::ClipScope inner(canvas, Rect{10, 0, 20, 12});
+        EXPECT_EQ((Rect{10, 5, 15, 12}), canvas.clip());
+        canvas.fillRect(whole, 0xFF00FF00);
+        canvas.drawRoundRect(whole, 6, 6, 3, 0xFF00FF00);
+        canvas.drawBitmap(*numbered(20, 20), whole, whole, Rect{}, false);
+        canvas.clear(0xFF00FF00);
+    }
+    for (int32_t y = 0; y < 20; ++y) {
+        for (int32_t x = 0; x < 20; ++x) {
+            const bool inside = x >= 10 && x < 15 && y >= 5 && y < 12;
+            EXPECT_EQ(inside ? 0xFF00FF00u : 0u, canvas.pixel(x, y)) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(whole, canvas.clip());
+    canvas.fillRect(whole, 0xFF0000FF);
+    EXPECT_EQ(0xFF0000FFu, canvas.pixel(0, 0));
+}
+
+TEST(Canvas, RoundRectKeepsCornersAndFillsTheRest) {
+    const Rect r{10, 10, 50, 40};
+    const Argb colour = 0xFF3366CC;
+    Canvas filled(60, 50);
+    filled.clear(kMarker);
+    filled.fillRoundRect(r, 16, 12, colour);
+    Canvas ring(60, 50);
+    ring.clear(kMarker);
+    ring.drawRoundRect(r, 16, 12, 2, colour);
+    // The outermost corner pixels lie outside the ellipse; the straight edges and the middle do
+    // not.
+    for (const Point p : {Point{10, 10}, Point{49, 10}, Point{10, 39}, Point{49, 39}}) {
+        EXPECT_EQ(kMarker, filled.pixel(p.x, p.y)) << p.x << "," << p.y;
+        EXPECT_EQ(kMarker, ring.pixel(p.x, p.y)) << p.x << "," << p.y;
+    }
+    for (const Point p : {Point{30, 10}, Point{10, 25}, Point{49, 25}, Point{30, 39}}) {
+        EXPECT_EQ(colour, filled.pixel(p.x, p.y)) << p.x << "," << p.y;
+        EXPECT_EQ(colour, ring.pixel(p.x, p.y)) << p.x << "," << p.y;
+    }
+    EXPECT_EQ(colour, filled.pixel(30, 25));
+    EXPECT_EQ(kMarker, ring.pixel(30, 25));
+    EXPECT_EQ(kMarker, ring.pixel(12, 25));  // just inside a 2-pixel border
+    EXPECT_EQ(kMarker, filled.pixel(9, 25));
+    // The corner curve is anti-aliased: somewhere along it a pixel is partly covered.
+    bool partial = false;
+    for (int32_t y = 10; y < 16; ++y) {
+        for (int32_t x = 10; x < 18; ++x) {
+            const Argb p = filled.pixel(x, y);
+            partial = partial || (p != kMarker && p != colour);
+        }
+    }
+    EXPECT_TRUE(partial);
+}
+
+TEST(Canvas, BitmapSourceLandsInDest) {
+    const auto bitmap = numbered(16, 16);
+    struct Case {
+        Rect dest;
+        Rect source;
+    };
+    const Case cases[] = {
+        {Rect{5, 6, 13, 10}, Rect{3, 4, 11, 8}},     // 1:1
+        {Rect{0, 0, 16, 8}, Rect{2, 2, 10, 6}},      // twice the size
+        {Rect{1, 1, 5, 5}, Rect{0, 0, 16, 16}},      // a quarter
+        {Rect{20, 20, 28, 28}, Rect{8, 8, 24, 24}},  // source partly outside the bitmap
+    };
+    for (const Case& c : cases) {
+        Canvas canvas(32, 32);
+        canvas.drawBitmap(*bitmap, c.dest, c.source, Rect{}, false);
+        const Rect src{c.source.left, c.source.top, std::min(c.source.right, 16),
+                       std::min(c.source.bottom, 16)};
+        for (int32_t y = 0; y < 32; ++y) {
+            for (int32_t x = 0; x < 32; ++x) {
+                const bool in =
+                    x >= c.dest.left && x < c.dest.right && y >= c.dest.top && y < c.dest.bottom;
+                if (!in) {
+                    ASSERT_EQ(0u, canvas.pixel(x, y)) << x << "," << y;
+                    continue;
+                }
+                // Source pixel under the destination pixel's centre.
+                const int32_t sx =
+                    src.left + ((x - c.dest.left) * 2 + 1) * src.width() / (2 * c.dest.width());
+                const int32_t sy =
+                    src.top + ((y - c.dest.top) * 2 + 1) * src.height() / (2 * c.dest.height());
+                ASSERT_EQ(bitmap->pixel(sx, sy), canvas.pixel(x, y)) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(Canvas, NinePatchKeepsCornersAndHonoursTheHole) {
+    const auto bitmap = numbered(12, 10);
+    const Rect corners{3, 2, 4, 3};  // left, top, right, bottom
+    const Rect dest{4, 4, 44, 34};
+    for (const bool hole : {false, true}) {
+        Canvas canvas(48, 40);
+        canvas.clear(kMarker);
+        canvas.drawBitmap(*bitmap, dest, Rect{0, 0, 12, 10}, corners, hole);
+        // Each corner copied 1:1 into the matching corner of dest.
+        for (int32_t y = 0; y < 10; ++y) {
+            for (int32_t x = 0; x < 12; ++x) {
+                const bool left = x < corners.left;
+                const bool right = x >= 12 - corners.right;
+                const bool top = y < corners.top;
+                const bool bottom = y >= 10 - corners.bottom;
+                if ((left || right) && (top || bottom)) {
+                    const int32_t dx = left ? dest.left + x : dest.right - (12 - x);
+                    const int32_t dy = top ? dest.top + y : dest.bottom - (10 - y);
+                    ASSERT_EQ(bitmap->pixel(x, y), canvas.pixel(dx, dy)) << x << "," << y;
+                }
+            }
+        }
+        // The edges start right after the corners and end right before them.
+        EXPECT_EQ(bitmap->pixel(0, corners.top), canvas.pixel(dest.left, dest.top + corners.top));
+        EXPECT_EQ(bitmap->pixel(0, 10 - corners.bottom - 1),
+                  canvas.pixel(dest.left, dest.bottom - corners.bottom - 1));
+        EXPECT_EQ(bitmap->pixel(corners.left, 0), canvas.pixel(dest.left + corners.left, dest.top));
+        EXPECT_EQ(bitmap->pixel(12 - corners.right - 1, 0),
+                  canvas.pixel(dest.right - corners.right - 1, dest.top));
+        // The top edge stretched horizontally only: its rows keep their source row.
+        const Argb topEdge = canvas.pixel(24, dest.top + 1);
+        EXPECT_EQ(2u, topEdge & 0xFF);
+        EXPECT_GE((topEdge >> 8) & 0xFF, 4u);
+        EXPECT_LE((topEdge >> 8) & 0xFF, 8u);
+        // The left edge stretched vertically only.
+        EXPECT_EQ(1u, (canvas.pixel(dest.left, 19) >> 8) & 0xFF);
+        const Argb centre = canvas.pixel(24, 19);
+        if (hole) {
+            EXPECT_EQ(kMarker, centre);
+        } else {
+            EXPECT_GE((centre >> 8) & 0xFF, 4u);
+            EXPECT_LE((centre >> 8) & 0xFF, 8u);
+        }
+        EXPECT_EQ(kMarker, canvas.pixel(dest.left - 1, 19));
+        EXPECT_EQ(kMarker, canvas.pixel(dest.right, 19));
+    }
+}
+
+TEST(Canvas, BitmapAlphaAndFadeBlend) {
+    Bitmap bitmap(2, 1, true);
+    bitmap.pixels()[0] = 0x00FFFFFF;  // fully transparent
+    bitmap.pixels()[1] = 0x80FF0000;
+    Canvas canvas(2, 2);
+    canvas.clear(kMarker);
+    canvas.drawBitmap(bitmap, Rect{0, 0, 2, 1}, Rect{0, 0, 2, 1}, Rect{}, false);
+    EXPECT_EQ(kMarker, canvas.pixel(0, 0));
+    EXPECT_TRUE(near(referenceOver(kMarker, 0x80FF0000), canvas.pixel(1, 0)));
+
+    // An opaque bitmap faded to half.
+    const auto opaque = numbered(2, 1);
+    canvas.drawBitmap(*opaque, Rect{0, 1, 2, 2}, Rect{0, 0, 2, 1}, Rect{}, false, 128);
+    EXPECT_TRUE(near(referenceOver(kMarker, (opaque->pixel(1, 0) & 0xFFFFFF) | 0x80000000),
+                     canvas.pixel(1, 1)));
+}
+
+TEST(Canvas, SavedPngDecodesToTheSamePixels) {
+    Canvas canvas(7, 5);
+    canvas.fillRect(Rect{0, 0, 7, 5}, 0xFF112233);
+    canvas.fillRect(Rect{1, 1, 4, 3}, 0x80C0FFEE);
+    canvas.drawRect(Rect{0, 0, 7, 5}, 1, 0xFFABCDEF);
+    const std::string path = ::testing::TempDir() + "canvas_roundtrip.png";
+    ASSERT_TRUE(canvas.savePng(path));
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    std::remove(path.c_str());
+    const auto decoded = Bitmap::decodePng(bytes.data(), bytes.size());
+    ASSERT_TRUE(decoded);
+    ASSERT_EQ(7, decoded->width());
+    ASSERT_EQ(5, decoded->height());
+    EXPECT_TRUE(decoded->hasAlpha());
+    for (int32_t y = 0; y < 5; ++y) {
+        for (int32_t x = 0; x < 7; ++x) {
+            EXPECT_EQ(canvas.pixel(x, y), decoded->pixel(x, y)) << x << "," << y;
+        }
+    }
+    const uint8_t garbage[] = {0x89, 'P', 'N', 'G', 0, 1, 2, 3};
+    EXPECT_FALSE(Bitmap::decodePng(garbage, sizeof garbage));
+}

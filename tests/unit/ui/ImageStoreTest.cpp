@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ui/render/Bitmap.h"
+#include "ui/render/Canvas.h"
+#include "ui/render/ImageDescriptor.h"
+#include "ui/render/ImageStore.h"
+
+using ui::Bitmap;
+using ui::Canvas;
+using ui::ImageDescriptor;
+using ui::ImageStore;
+
+namespace {
+
+std::shared_ptr<Bitmap> solid(int32_t w, int32_t h, uint32_t colour) {
+    auto bitmap = std::make_shared<Bitmap>(w, h, false);
+    std::fill(bitmap->pixels(), bitmap->pixels() + w * h, colour);
+    return bitmap;
+}
+
+}  // namespace
+
+TEST(ImageDescriptor, ParsesTheLayoutForms) {
+    ImageDescriptor d;
+    ASSERT_TRUE(
+        ImageDescriptor::parse("res='159' restype='PNG' source='0,0,32,32' dest='16,16,48,48'", d));
+    EXPECT_EQ(159, d.res);
+    EXPECT_EQ("PNG", d.restype);
+    EXPECT_TRUE(d.file.empty());
+    EXPECT_TRUE(d.hasSource);
+    EXPECT_EQ((Rect{0, 0, 32, 32}), d.source);
+    EXPECT_TRUE(d.hasDest);
+    EXPECT_EQ((Rect{16, 16, 48, 48}), d.dest);
+    EXPECT_EQ(Rect{}, d.corner);
+    EXPECT_FALSE(d.hole);
+    EXPECT_EQ(255, d.fade);
+
+    ASSERT_TRUE(ImageDescriptor::parse("  res='194' restype='png'   corner='15, 5,15,20' ", d));
+    EXPECT_EQ(194, d.res);
+    EXPECT_FALSE(d.hasSource);
+    EXPECT_FALSE(d.hasDest);
+    EXPECT_EQ((Rect{15, 5, 15, 20}), d.corner);
+
+    ASSERT_TRUE(ImageDescriptor::parse(
+        "file='desktopMask' scale9='10,20,30,40' hole='true' fade='128' mask='#FFFF00FF'", d));
+    EXPECT_EQ("desktopMask", d.file);
+    EXPECT_EQ(-1, d.res);
+    EXPECT_EQ((Rect{10, 20, 30, 40}), d.corner);
+    EXPECT_TRUE(d.hole);
+    EXPECT_EQ(128, d.fade);
+
+    ASSERT_TRUE(ImageDescriptor::parse("desktopImage-3", d));
+    EXPECT_EQ("desktopImage-3", d.file);
+    EXPECT_FALSE(d.hasSource);
+}
+
+TEST(ImageDescriptor, RefusesMalformedText) {
+    const char* bad[] = {
+        "",
+        "   ",
+        "res='159",                       // unterminated quote
+        "file='a' source='0,0,32'",       // three numbers
+        "file='a' source='0,0,32,32,1'",  // five
+        "file='a' dest='0,x,1,1'",        // not a number
+        "file='a' dest='0,,1,1'",
+        "file='a' corner='1 2,3,4,5'",
+        "res='abc'",
+        "res='-3'",
+        "res='99999999999'",
+        "file='a' hole='maybe'",
+        "file='a' fade='300'",
+        "='x' file='a'",  // a value without a name
+        "restype='PNG'",  // no image named
+        "file=''",
+    };
+    for (const char* text : bad) {
+        ImageDescriptor d;
+        EXPECT_FALSE(ImageDescriptor::parse(text, d)) << text;
+    }
+}
+
+TEST(ImageStore, NamedImagesAreAddedReplacedAndRemoved) {
+    ImageStore store;
+    const auto first = solid(2, 2, 0xFF0000FF);
+    const auto second = solid(3, 3, 0xFF00FF00);
+    EXPECT_FALSE(store.findImage("desktopMask"));
+    store.addImage("desktopMask", first);
+    EXPECT_EQ(first, store.findImage("desktopMask"));
+    store.addImage("desktopMask", second);
+    EXPECT_EQ(second, store.findImage("desktopMask"));
+
+    // A replaced image is drawn even though the descriptor was parsed before.
+    Canvas canvas(4, 4);
+    EXPECT_TRUE(store.draw(canvas, Rect{0, 0, 4, 4}, "file='desktopMask'"));
+    EXPECT_EQ(0xFF00FF00u, canvas.pixel(3, 3));
+
+    store.removeImage("desktopMask");
+    EXPECT_FALSE(store.findImage("desktopMask"));
+    canvas.clear(0);
+    EXPECT_FALSE(store.draw(canvas, Rect{0, 0, 4, 4}, "file='desktopMask'"));
+    EXPECT_FALSE(store.preload("file='desktopMask'"));
+    EXPECT_EQ(0u, canvas.pixel(3, 3));
+}
+
+TEST(ImageStore, DrawPlacesSourceAtDestWithinTheControl) {
+    ImageStore store;
+    auto bitmap = std::make_shared<Bitmap>(8, 8, false);
+    for (int32_t i = 0; i < 64; ++i) {
+        bitmap->pixels()[i] = 0xFF000000u | static_cast<uint32_t>(i + 1);
+    }
+    store.addImage("pic", bitmap);
+    const Rect control{10, 20, 30, 30};
+    Canvas canvas(40, 40);
+    // dest runs past the control's bottom: that part is cut off.
+    ASSERT_TRUE(store.draw(canvas, control, "file='pic' source='2,3,6,8' dest='4,6,8,11'"));
+    for (int32_t y = 0; y < 40; ++y) {
+        for (int32_t x = 0; x < 40; ++x) {
+            const bool in = x >= 14 && x < 18 && y >= 26 && y < 30;
+            const uint32_t expected = in ? bitmap->pixel(2 + x - 14, 3 + y - 26) : 0u;
+            ASSERT_EQ(expected, canvas.pixel(x, y)) << x << "," << y;
+        }
+    }
+    // Without dest the image fills the control.
+    canvas.clear(0);
+    ASSERT_TRUE(store.draw(canvas, control, "pic"));
+    EXPECT_EQ(bitmap->pixel(0, 0), canvas.pixel(10, 20));
+    EXPECT_EQ(bitmap->pixel(7, 7), canvas.pixel(29, 29));
+    EXPECT_EQ(0u, canvas.pixel(30, 29));
+
+    canvas.clear(0);
+    EXPECT_FALSE(store.draw(canvas, control, "file='pic' dest='1,2"));
+    EXPECT_FALSE(store.draw(canvas, control, "file='nothing'"));
+    EXPECT_EQ(0u, canvas.pixel(15, 25));
+}
+
+TEST(ImageStore, BuiltInImagesDecodeOnceForEveryWindow) {
+    ImageStore a;
+    ImageStore b;
+    ImageDescriptor d;
+    ASSERT_TRUE(ImageDescriptor::parse("res='101' restype='PNG'", d));
+    const auto image = a.resolve(d);
+    ASSERT_TRUE(image);
+    EXPECT_GT(image->width(), 0);
+    EXPECT_GT(image->height(), 0);
+    ASSERT_TRUE(ImageDescriptor::parse("res='101'", d));
+    EXPECT_EQ(image, b.resolve(d));
+    EXPECT_TRUE(b.preload("res='101' restype='png'"));
+    EXPECT_FALSE(b.preload("res='60000'"));
+
+    Canvas canvas(image->width(), image->height());
+    ASSERT_TRUE(a.draw(canvas, Rect{0, 0, image->width(), image->height()}, "res='101'"));
+    bool drawn = false;
+    for (int32_t y = 0; y < image->height() && !drawn; ++y) {
+        for (int32_t x = 0; x < image->width() && !drawn; ++x) {
+            drawn = (image->pixel(x, y) >> 24) == 255 && canvas.pixel(x, y) == image->pixel(x, y);
+        }
+    }
+    EXPECT_TRUE(drawn) << "no opaque pixel of the image reached the canvas";
+}
