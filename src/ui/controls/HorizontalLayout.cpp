@@ -23,7 +23,7 @@ void HorizontalLayout::LayoutChildren(const Rect& area) {
         const Rect& pad = item->GetPadding();
         const Size size =
             item->EstimateSize(Size{area.width(), area.height() - pad.top - pad.bottom});
-        if (size.cx > 0) {
+        if (size.cx > 0 || item->HasAutoWidth()) {
             fixedTotal += size.cx;
         } else {
             ++flexible;
@@ -44,7 +44,7 @@ void HorizontalLayout::LayoutChildren(const Rect& area) {
         }
         const Rect& pad = item->GetPadding();
         Size size = item->EstimateSize(Size{area.width(), area.height() - pad.top - pad.bottom});
-        if (size.cx <= 0) {
+        if (size.cx <= 0 && !item->HasAutoWidth()) {
             // The last sharing child takes the remainder of the division.
             --flexibleLeft;
             size.cx = flexibleLeft == 0 ? spare - share * (flexible - 1) : share;

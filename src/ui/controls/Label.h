@@ -28,6 +28,7 @@ public:
 
     void SetText(std::wstring text) override;
     Size EstimateSize(Size available) override;
+    bool HasAutoWidth() const override { return autoCalcWidth_; }
     void SetAttribute(std::string_view name, std::string_view value) override;
     void PaintText(Canvas& canvas) override;
 

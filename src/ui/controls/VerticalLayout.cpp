@@ -178,8 +178,9 @@ void VerticalLayout::LayoutChildren(const Rect& area) {
             size.cy = flexibleLeft == 0 ? spare - share * (flexible - 1) : share;
         }
         const int32_t left = view_.left + pad.left;
-        const int32_t right =
-            size.cx > 0 ? left + size.cx : std::max(left, view_.right - pad.right);
+        const int32_t right = size.cx > 0 || item->HasAutoWidth()
+                                  ? left + size.cx
+                                  : std::max(left, view_.right - pad.right);
         y += pad.top;
         item->SetPos(Rect{left, y, right, y + size.cy});
         y += size.cy + pad.bottom + childPadding_;

@@ -201,7 +201,9 @@ Rect Container::PlaceIn(const Control& child, const Rect& area, Size size) {
     const Rect& pad = child.GetPadding();
     const int32_t left = area.left + pad.left;
     const int32_t top = area.top + pad.top;
-    const int32_t right = size.cx > 0 ? left + size.cx : std::max(left, area.right - pad.right);
+    const int32_t right = size.cx > 0 || child.HasAutoWidth()
+                              ? left + size.cx
+                              : std::max(left, area.right - pad.right);
     const int32_t bottom = size.cy > 0 ? top + size.cy : std::max(top, area.bottom - pad.bottom);
     return Rect{left, top, right, bottom};
 }

@@ -75,6 +75,9 @@ public:
     void SetFloat(bool isFloat);
     // The size the control wants inside `available` (the layouts ask); fixed sizes by default.
     virtual Size EstimateSize(Size available);
+    // True when the estimated width is the control's own even when it is 0 (a label sized
+    // by its text); otherwise a width of 0 means "fill" or "share the rest".
+    virtual bool HasAutoWidth() const { return false; }
 
     // Look.
     Argb GetBkColor() const { return bkColor_; }
