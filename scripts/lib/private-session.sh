@@ -54,3 +54,20 @@ PA
   cat "$d/pulse.log" >&2
   return 1
 }
+
+# A window manager on the private X server (windows get focus, stacking and minimising as on
+# a desktop): openbox with a private configuration, ready once it owns the WM_S0 selection.
+start_window_manager() {
+  local d=$private_session_dir
+  mkdir -p "$d/wm-home" "$d/wm-config"
+  HOME=$d/wm-home XDG_CONFIG_HOME=$d/wm-config openbox --sm-disable >"$d/openbox.log" 2>&1 &
+  private_session_pids+=($!)
+  local i
+  for i in $(seq 1 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.05
+  done
+  echo "openbox did not start" >&2
+  cat "$d/openbox.log" >&2
+  return 1
+}

@@ -57,6 +57,7 @@ private:
                               std::optional<char32_t> character);
     TTF_Font* open(const Face& face, const FontSpec& spec);
 
+    // All members below: written and read on the UI thread only.
     bool ttfReady_ = false;
     std::unique_ptr<::_FcConfig, FcConfigDestroyer> config_;
     // Open fonts by (file, index, size, SDL_ttf style); the owners of every TTF_Font.

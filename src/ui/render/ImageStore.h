@@ -39,6 +39,7 @@ private:
     // The parsed descriptor, or null when the text is malformed; parsed once per text.
     const ImageDescriptor* parsed(const std::string& descriptor);
 
+    // Both written and read on the UI thread only.
     std::map<std::string, std::shared_ptr<const Bitmap>> named_;
     std::unordered_map<std::string, std::unique_ptr<ImageDescriptor>> descriptors_;
 };

@@ -12,6 +12,7 @@
 #include "base/Utf8.h"
 #include "platform/WindowSystem.h"
 #include "resources/Resources.h"
+#include "ui/core/Event.h"
 #include "ui/render/Bitmap.h"
 #include "ui/window/SdlKeys.h"
 
@@ -173,7 +174,9 @@ SDL_HitTestResult hitTest(SDL_Window* window, const SDL_Point* area, void* data)
     auto* self = static_cast<WindowBase*>(data);
     const Rect r = self->GetWindowRect();
     const LRESULT hit =
-        self->SendMessage(WM_NCHITTEST, 0, MakeLParam(r.left + area->x, r.top + area->y));
+        self->SendMessage(WM_NCHITTEST, 0,
+                          MakeLParam(r.left + area->x - self->margins_.left,
+                                     r.top + area->y - self->margins_.top));
     return hit == 2 ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
 }
 
@@ -254,13 +257,11 @@ void WindowBase::ShowWindow(bool show, bool takeFocus) {
         SDL_HideWindow(sdl_);
         return;
     }
-    if (!takeFocus) {
-        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "1");
-    }
-    SDL_ShowWindow(sdl_);
-    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
     if (takeFocus) {
+        SDL_ShowWindow(sdl_);
         SDL_RaiseWindow(sdl_);
+    } else {
+        platform::WindowSystem::instance().showWithoutActivating(sdl_);
     }
     minimized_ = false;
     InvalidateRect({0, 0, clientSize_.cx, clientSize_.cy});
@@ -311,7 +312,7 @@ void WindowBase::MoveWindow(int32_t x, int32_t y, int32_t cx, int32_t cy) {
     if (sdl_ == nullptr) {
         offscreenRect_ = {x, y, x + cx, y + cy};
     } else {
-        SDL_SetWindowPosition(sdl_, x, y);
+        SDL_SetWindowPosition(sdl_, x - margins_.left, y - margins_.top);
     }
     SetClientSize({cx, cy});
 }
@@ -324,9 +325,19 @@ void WindowBase::SetClientSize(Size size) {
     ApplySize();
 }
 
+void WindowBase::SetFrameMargins(const Rect& margins) {
+    margins_ = margins;
+    ApplySize();
+}
+
+bool WindowBase::IsLeftButtonDown() {
+    return (SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
+}
+
 void WindowBase::ApplySize() {
     if (sdl_ != nullptr) {
-        SDL_SetWindowSize(sdl_, std::max(1, clientSize_.cx), std::max(1, clientSize_.cy));
+        SDL_SetWindowSize(sdl_, std::max(1, clientSize_.cx + margins_.left + margins_.right),
+                          std::max(1, clientSize_.cy + margins_.top + margins_.bottom));
     } else {
         offscreenRect_.right = offscreenRect_.left + clientSize_.cx;
         offscreenRect_.bottom = offscreenRect_.top + clientSize_.cy;
@@ -342,6 +353,8 @@ Rect WindowBase::GetWindowRect() const {
     int x = 0;
     int y = 0;
     SDL_GetWindowPosition(sdl_, &x, &y);
+    x += margins_.left;
+    y += margins_.top;
     return {x, y, x + clientSize_.cx, y + clientSize_.cy};
 }
 
@@ -410,7 +423,7 @@ bool WindowBase::SetTimer(uint32_t id, uint32_t ms) {
         timerIds_.push_back(id);
     }
     platform::MessageLoop::ui().setTimer(global, ms, [window, id] {
-        SendMessage(window, WM_TIMER, id, 0);
+        ui::SendMessage(window, WM_TIMER, id, 0);
     });
     return true;
 }
@@ -430,20 +443,20 @@ LRESULT WindowBase::SendMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void WindowBase::PostMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
-    PostMessage(id_, msg, wParam, lParam);
+    ui::PostMessage(id_, msg, wParam, lParam);
 }
 
-LRESULT WindowBase::SendMessage(WindowId window, uint32_t msg, WPARAM wParam, LPARAM lParam) {
-    WindowBase* w = FromId(window);
+LRESULT SendMessage(WindowId window, uint32_t msg, WPARAM wParam, LPARAM lParam) {
+    WindowBase* w = WindowBase::FromId(window);
     return w == nullptr ? 0 : w->HandleMessage(msg, wParam, lParam);
 }
 
-bool WindowBase::PostMessage(WindowId window, uint32_t msg, WPARAM wParam, LPARAM lParam) {
+bool PostMessage(WindowId window, uint32_t msg, WPARAM wParam, LPARAM lParam) {
     if (window == 0) {
         return false;
     }
     platform::MessageLoop::ui().post(
-        [window, msg, wParam, lParam] { SendMessage(window, msg, wParam, lParam); });
+        [window, msg, wParam, lParam] { ui::SendMessage(window, msg, wParam, lParam); });
     return true;
 }
 
@@ -584,9 +597,11 @@ void WindowBase::OnSdlEvent(const SDL_Event& e) {
             Present({0, 0, canvas_.width(), canvas_.height()});
             break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
+            focused_ = true;
             SendMessage(WM_SETFOCUS);
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
+            focused_ = false;
             SendMessage(WM_KILLFOCUS);
             break;
         case SDL_WINDOWEVENT_LEAVE:
@@ -612,7 +627,7 @@ void WindowBase::OnSdlEvent(const SDL_Event& e) {
             return;
         }
         SendMessage(WM_MOUSEMOVE, mouseModifiers(e.motion.state),
-                    MakeLParam(e.motion.x, e.motion.y));
+                    MakeLParam(e.motion.x - margins_.left, e.motion.y - margins_.top));
         if (FromId(self) == this) {
             SendMessage(WM_SETCURSOR);
         }
@@ -632,7 +647,7 @@ void WindowBase::OnSdlEvent(const SDL_Event& e) {
             return;
         }
         SendMessage(msg, mouseModifiers(SDL_GetMouseState(nullptr, nullptr)),
-                    MakeLParam(e.button.x, e.button.y));
+                    MakeLParam(e.button.x - margins_.left, e.button.y - margins_.top));
         return;
     }
     case SDL_MOUSEWHEEL: {
@@ -641,7 +656,7 @@ void WindowBase::OnSdlEvent(const SDL_Event& e) {
         }
         const auto delta = static_cast<uint16_t>(static_cast<int16_t>(e.wheel.y * 120));
         SendMessage(WM_MOUSEWHEEL, static_cast<WPARAM>(delta) << 16,
-                    MakeLParam(e.wheel.mouseX, e.wheel.mouseY));
+                    MakeLParam(e.wheel.mouseX - margins_.left, e.wheel.mouseY - margins_.top));
         return;
     }
     case SDL_KEYDOWN:

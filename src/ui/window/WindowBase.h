@@ -8,6 +8,7 @@
 #include "base/Geometry.h"
 #include "ui/core/Messages.h"
 #include "ui/render/Canvas.h"
+#include "ui/render/Size.h"
 
 struct SDL_Window;
 union SDL_Event;
@@ -53,6 +54,8 @@ public:
     Rect GetWindowRect() const;  // screen coordinates
     Size GetClientSize() const { return clientSize_; }
     bool IsWindowVisible() const { return visible_; }
+    // Whether the window has the keyboard focus.
+    bool HasFocus() const { return focused_; }
     bool IsIconic() const;
     void Minimize();
     void Restore();
@@ -73,9 +76,6 @@ public:
     // Synchronous: the handler's result, 0 for a window that is gone.
     LRESULT SendMessage(uint32_t msg, WPARAM wParam = 0, LPARAM lParam = 0);
     void PostMessage(uint32_t msg, WPARAM wParam = 0, LPARAM lParam = 0);
-    static LRESULT SendMessage(WindowId window, uint32_t msg, WPARAM wParam = 0, LPARAM lParam = 0);
-    // Any thread. Queued behind everything already posted; false only for id 0.
-    static bool PostMessage(WindowId window, uint32_t msg, WPARAM wParam = 0, LPARAM lParam = 0);
     static WindowBase* FromId(WindowId window);
     static bool IsWindow(WindowId window) { return FromId(window) != nullptr; }
 
@@ -91,11 +91,14 @@ public:
 
     // The desktop (primary monitor) in screen coordinates.
     static Rect DesktopRect();
+    // Whether the left mouse button is down now, wherever the pointer is.
+    static bool IsLeftButtonDown();
 
-protected:
     // Default handling: WM_CLOSE destroys, WM_SYSCOMMAND minimises and restores, WM_NCHITTEST
     // answers HTCLIENT; everything else returns 0.
     virtual LRESULT HandleMessage(uint32_t msg, WPARAM wParam, LPARAM lParam);
+
+protected:
     // After the window is destroyed; the object may delete itself here.
     virtual void OnFinalMessage(WindowId window) { (void)window; }
     // Paints the invalid part into the canvas; returns the rect painted (empty: nothing).
@@ -106,6 +109,11 @@ protected:
     // See-through (pixels and clicks) wherever the canvas is fully transparent.
     virtual bool IsBackgroundTransparent() const { return false; }
     void SetClientSize(Size size);
+    // A band around the client area that belongs to the window but not to its content (a drop
+    // shadow): the canvas covers it, while positions, sizes and mouse points stay the
+    // client's.
+    void SetFrameMargins(const Rect& margins);
+    const Rect& GetFrameMargins() const { return margins_; }
 
 private:
     friend class WindowEvents;
@@ -125,12 +133,21 @@ private:
     bool enabled_ = true;
     bool paintPosted_ = false;
     bool minimized_ = false;
+    bool focused_ = false;
     Size clientSize_;
+    Rect margins_;
     Rect offscreenRect_;
     Canvas canvas_{0, 0};
     std::vector<Rect> shape_;
     bool shaped_ = false;
     std::vector<uint32_t> timerIds_;  // this window's timer ids
 };
+
+// Messages to a window by its id. Synchronous: the handler's result, 0 for a window that is
+// gone.
+LRESULT SendMessage(WindowId window, uint32_t msg, WPARAM wParam = 0, LPARAM lParam = 0);
+// Any thread. Runs on the UI thread behind everything already posted; a window gone by then
+// gets nothing. False only for id 0.
+bool PostMessage(WindowId window, uint32_t msg, WPARAM wParam = 0, LPARAM lParam = 0);
 
 }  // namespace ui

@@ -1,5 +1,8 @@
 #include "ui/window/WindowImplBase.h"
 
+#include <string>
+
+#include "platform/WindowSystem.h"
 #include "ui/layout/DialogBuilder.h"
 #include "ui/window/ToolTipWindow.h"
 
@@ -79,6 +82,13 @@ LRESULT WindowImplBase::OnCreate(uint32_t msg, WPARAM wParam, LPARAM lParam, boo
         SetClientSize(size);
     }
     pm_.SetClientSize(GetClientSize());
+    // A drop shadow needs a compositor to blend it with what lies beneath; without one it
+    // would be an opaque band, so it is left out.
+    const WindowAttributes& attributes = pm_.GetWindowAttributes();
+    if (!IsOffscreen() && !attributes.shadowImage.empty() &&
+        platform::WindowSystem::instance().hasCompositor()) {
+        SetFrameMargins(attributes.shadowCorner);
+    }
     InitWindow();
     return 0;
 }
@@ -136,7 +146,28 @@ LRESULT WindowImplBase::CaptionHitTest(LPARAM lParam) {
 
 void WindowImplBase::RenderTo(Canvas& canvas) { pm_.PaintAll(canvas); }
 
-Rect WindowImplBase::OnPaint(Canvas& canvas) { return pm_.Paint(canvas); }
+Rect WindowImplBase::OnPaint(Canvas& canvas) {
+    const Rect m = GetFrameMargins();
+    if (m.left == 0 && m.top == 0 && m.right == 0 && m.bottom == 0) {
+        return pm_.Paint(canvas);
+    }
+    const Rect painted = pm_.Paint(content_);
+    if (painted.width() <= 0 || painted.height() <= 0) {
+        return {};
+    }
+    // The shadow image stretched around the content, its corners as wide as the margins.
+    const Size client = GetClientSize();
+    const Rect whole{0, 0, client.cx + m.left + m.right, client.cy + m.top + m.bottom};
+    canvas.resize(whole.right, whole.bottom);
+    canvas.clear(0);
+    const std::string shadow = pm_.GetWindowAttributes().shadowImage + " corner='" +
+                               std::to_string(m.left) + "," + std::to_string(m.top) + "," +
+                               std::to_string(m.right) + "," + std::to_string(m.bottom) +
+                               "' hole='true'";
+    pm_.GetImages().draw(canvas, whole, shadow);
+    canvas.blit(content_, {m.left, m.top});
+    return whole;
+}
 
 bool WindowImplBase::IsBackgroundTransparent() const {
     return pm_.GetWindowAttributes().bkTransparent;
@@ -170,7 +201,7 @@ void WindowImplBase::HostHideToolTip() {
 }
 
 void WindowImplBase::HostFocus() {
-    if (!IsOffscreen() && IsWindowVisible()) {
+    if (!IsOffscreen() && IsWindowVisible() && !HasFocus()) {
         ShowWindow(true, true);
     }
 }

@@ -70,6 +70,7 @@ private:
     LRESULT CaptionHitTest(LPARAM lParam);
 
     std::unique_ptr<ToolTipWindow> toolTip_;
+    Canvas content_{0, 0};  // the client area, when a shadow surrounds it
 };
 
 }  // namespace ui

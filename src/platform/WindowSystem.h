@@ -1,0 +1,49 @@
+#pragma once
+
+#include <vector>
+
+#include "base/Geometry.h"
+#include "platform/NativeWindow.h"
+
+struct SDL_Window;
+
+namespace platform {
+
+// What the window framework needs of the window system beyond SDL: shaped (see-through,
+// click-through) windows, the compositor's presence, the focus, and showing a window without
+// taking the focus. Topmost, not-in-taskbar, minimise/restore, raise-with-focus and the owner
+// window are SDL's own calls and work as they are. UI thread only.
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+
+    // The session's window system; on X11 it uses SDL's own display connection of the window
+    // passed (SDL_GetWindowWMInfo) or a connection of its own where none is given.
+    static WindowSystem& instance();
+
+    // The system's id of an SDL window (X window id; on Windows the HWND), 0 when unknown.
+    virtual NativeWindow nativeWindow(SDL_Window* window) = 0;
+
+    // The window shows pixels and takes clicks only inside these rects (window coordinates);
+    // elsewhere it is see-through and clicks go to whatever is beneath. An empty list makes
+    // the whole window see-through and click-through. Works without a compositor. False when
+    // the system cannot shape windows.
+    virtual bool setShape(SDL_Window* window, const std::vector<Rect>& rects) = 0;
+    // Back to a plain rectangular window.
+    virtual void clearShape(SDL_Window* window) = 0;
+
+    // Whether a compositing manager runs. Drop shadows are drawn only then.
+    virtual bool hasCompositor() = 0;
+    // Called before the first window is created: where a compositor runs, makes SDL create
+    // windows whose pixels' alpha shows through; returns whether it did.
+    virtual bool enableTranslucentWindows() = 0;
+
+    // The window that has the keyboard focus, 0 when none of ours or unknown.
+    virtual NativeWindow focusedWindow() = 0;
+
+    // Shows the window on top without moving the keyboard focus to it (SDL's hint for this
+    // does nothing on X11). A later click still focuses it.
+    virtual void showWithoutActivating(SDL_Window* window) = 0;
+};
+
+}  // namespace platform
