@@ -42,9 +42,9 @@ public:
     Control& operator=(const Control&) = delete;
 
     // Identity.
-    virtual std::string GetClass() const;                 // "Control"
-    virtual void* GetInterface(std::string_view name);    // this for "Control", else null
-    virtual uint32_t GetControlFlags() const;             // UIFLAG_*
+    virtual std::string GetClass() const;               // "Control"
+    virtual void* GetInterface(std::string_view name);  // this for "Control", else null
+    virtual uint32_t GetControlFlags() const;           // UIFLAG_*
     const std::string& GetName() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
 
@@ -75,6 +75,9 @@ public:
     void SetFloat(bool isFloat);
     // The size the control wants inside `available` (the layouts ask); fixed sizes by default.
     virtual Size EstimateSize(Size available);
+    // True when the estimated width is the control's own even when it is 0 (a label sized
+    // by its text); otherwise a width of 0 means "fill" or "share the rest".
+    virtual bool HasAutoWidth() const { return false; }
 
     // Look.
     Argb GetBkColor() const { return bkColor_; }
@@ -124,6 +127,8 @@ public:
     virtual void PaintBorder(Canvas& canvas);
     // Draws an image descriptor over this control's rect; false when it cannot be drawn.
     bool DrawImage(Canvas& canvas, const std::string& descriptor);
+    // The same over another rect (a part of the control: a thumb, a button).
+    bool DrawImage(Canvas& canvas, const std::string& descriptor, const Rect& where);
 
     // Marks the control's rect for repainting.
     void Invalidate();
@@ -141,6 +146,8 @@ public:
 protected:
     // The state bits of the stock controls (hot, pushed, focused, selected, disabled).
     uint32_t state_ = 0;
+    // Sends a notification to the window's notifiers; nothing without a window.
+    void NotifyWindow(const std::string& type, WPARAM wParam = 0, LPARAM lParam = 0);
     // For subclasses: whether the mouse point lies in the control.
     bool Contains(Point p) const {
         return p.x >= rect_.left && p.x < rect_.right && p.y >= rect_.top && p.y < rect_.bottom;
@@ -168,6 +175,7 @@ protected:
     std::wstring text_;
     std::wstring toolTip_;
     std::wstring userData_;
+    bool inited_ = false;  // DoInit has run
 };
 
 }  // namespace ui
