@@ -83,7 +83,7 @@ int idle(int seconds) {
 }
 
 int repaint(int frames) {
-    const ui::Rect desktop = ui::WindowBase::DesktopRect();
+    const ::Rect desktop = ui::WindowBase::DesktopRect();
     const std::string layout = "<Window size=\"" + std::to_string(desktop.width()) + "," +
                                std::to_string(desktop.height()) +
                                "\"><Container bkcolor=\"#FF203040\">"
@@ -100,12 +100,12 @@ int repaint(int frames) {
     ui::Control* square = window.GetPaintManager().FindControl("square");
     const int w = desktop.width() - 200;
     const int h = desktop.height() - 200;
-    const auto at = [&](int i) { return ui::Point{(i * 7) % w, (i * 5) % h}; };
+    const auto at = [&](int i) { return ::Point{(i * 7) % w, (i * 5) % h}; };
 
     double cpu0 = cpuSeconds();
     double wall0 = wallSeconds();
     for (int i = 1; i <= frames; ++i) {
-        const ui::Point p = at(i);
+        const ::Point p = at(i);
         square->SetPos({p.x, p.y, p.x + 200, p.y + 200});
         window.UpdateWindow();
     }
@@ -121,8 +121,8 @@ int repaint(int frames) {
     cpu0 = cpuSeconds();
     wall0 = wallSeconds();
     for (int i = 1; i <= frames; ++i) {
-        const ui::Point old = at(i - 1);
-        const ui::Point p = at(i);
+        const ::Point old = at(i - 1);
+        const ::Point p = at(i);
         SDL_Rect rects[2] = {{old.x, old.y, 200, 200}, {p.x, p.y, 200, 200}};
         SDL_FillRect(surface, &rects[0], 0x203040);
         SDL_FillRect(surface, &rects[1], 0xFF5722);

@@ -63,6 +63,7 @@ public:
     Control* FindControl(Point point) const;
 
     WindowAttributes& GetWindowAttributes() { return attributes_; }
+    const WindowAttributes& GetWindowAttributes() const { return attributes_; }
     // Sets one root-element attribute by name ("size", "caption", "shadowimage", ...).
     void SetWindowAttribute(std::string_view name, std::string_view value);
 

@@ -175,8 +175,8 @@ SDL_HitTestResult hitTest(SDL_Window* window, const SDL_Point* area, void* data)
     const Rect r = self->GetWindowRect();
     const LRESULT hit =
         self->SendMessage(WM_NCHITTEST, 0,
-                          MakeLParam(r.left + area->x - self->margins_.left,
-                                     r.top + area->y - self->margins_.top));
+                          MakeLParam(r.left + area->x - self->GetFrameMargins().left,
+                                     r.top + area->y - self->GetFrameMargins().top));
     return hit == 2 ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
 }
 

@@ -93,6 +93,7 @@ public:
     static Rect DesktopRect();
     // Whether the left mouse button is down now, wherever the pointer is.
     static bool IsLeftButtonDown();
+    const Rect& GetFrameMargins() const { return margins_; }
 
     // Default handling: WM_CLOSE destroys, WM_SYSCOMMAND minimises and restores, WM_NCHITTEST
     // answers HTCLIENT; everything else returns 0.
@@ -113,7 +114,6 @@ protected:
     // shadow): the canvas covers it, while positions, sizes and mouse points stay the
     // client's.
     void SetFrameMargins(const Rect& margins);
-    const Rect& GetFrameMargins() const { return margins_; }
 
 private:
     friend class WindowEvents;

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,7 +115,7 @@ void xdotool(const std::vector<std::string>& args) {
 }
 
 // Geometry as the X server has it (the window manager may place and move windows).
-ui::Rect geometryOf(const std::string& xid) {
+::Rect geometryOf(const std::string& xid) {
     const std::string out = runAndCapture({"xdotool", "getwindowgeometry", "--shell", xid});
     auto value = [&](const char* key) {
         const auto at = out.find(key);
@@ -133,7 +136,10 @@ protected:
         EXPECT_EQ(testsupport::runLoop(10s, [&] { return geometryOf(xid).left >= 0 &&
                                                           w->HasFocus(); }),
                   0)
-            << "the window was not mapped and focused within 10 s";
+            << "the window was not mapped and focused within 10 s"
+            << runAndCapture({"xprop", "-id", xid}) << " active "
+            << runAndCapture({"xdotool", "getactivewindow"}) << " ours " << xid << " focus "
+            << w->HasFocus();
         return w;
     }
 };
@@ -185,7 +191,7 @@ TEST_F(WindowTest, APopupLosesTheFocusWhenAnotherWindowIsClicked) {
 TEST_F(WindowTest, TheCaptionBandDragsTheWindowAndOtherPlacesDoNot) {
     auto w = open(kControls, 200, 200);
     const std::string id = w->Xid();
-    const ui::Rect start = geometryOf(id);
+    const ::Rect start = geometryOf(id);
     // Press in the band, wait until the window has asked where the press was, then move.
     const auto drag = [&](int x, int y) {
         const int asked = w->hitTests;
@@ -199,7 +205,7 @@ TEST_F(WindowTest, TheCaptionBandDragsTheWindowAndOtherPlacesDoNot) {
                                        geometryOf(id).top == start.top + 40; },
                           "the window following the drag"));
     // The same drag starting on the button below the band moves nothing.
-    const ui::Rect moved = geometryOf(id);
+    const ::Rect moved = geometryOf(id);
     EXPECT_TRUE(playUntil([&] { drag(40, 50); }, [&] { return w->heardThat("click:ok:0"); },
                           "the button's click"));
     EXPECT_EQ(geometryOf(id), moved);

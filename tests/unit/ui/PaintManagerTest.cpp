@@ -46,12 +46,12 @@ private:
 
 class Host : public ui::PaintHost {
 public:
-    void HostInvalidate(const ui::Rect&) override {}
+    void HostInvalidate(const ::Rect&) override {}
     void HostSetTimer(uint32_t id, uint32_t) override { timers.push_back(id); }
     void HostKillTimer(uint32_t) override {}
     void HostSetCursor(ui::Cursor cursor) override { lastCursor = cursor; }
     void HostCaptureMouse(bool capture) override { captured = capture; }
-    void HostShowToolTip(const std::wstring& text, ui::Point) override { toolTip = text; }
+    void HostShowToolTip(const std::wstring& text, ::Point) override { toolTip = text; }
     void HostHideToolTip() override { toolTip.clear(); }
     void HostFocus() override {}
     std::vector<uint32_t> timers;
@@ -196,8 +196,8 @@ TEST_F(PaintManagerTest, OnlyTheInvalidatedRectIsRepainted) {
     EXPECT_TRUE(pm.Paint(canvas).width() == 0) << "nothing was invalid";
     canvas.fillRect({0, 0, 100, 40}, 0xFF123456);  // marks every pixel
     pm.Invalidate({60, 5, 70, 15});
-    const ui::Rect painted = pm.Paint(canvas);
-    EXPECT_EQ(painted, (ui::Rect{60, 5, 70, 15}));
+    const ::Rect painted = pm.Paint(canvas);
+    EXPECT_EQ(painted, (::Rect{60, 5, 70, 15}));
     EXPECT_EQ(canvas.pixel(10, 10), 0xFF123456u) << "outside the invalid rect";
     EXPECT_NE(canvas.pixel(65, 10), 0xFF123456u) << "inside the invalid rect";
 }
