@@ -250,6 +250,44 @@ TEST_F(Gallery, SliderProgressOptionsAndScrollBar) {
     EXPECT_EQ(0xFF0093F3u, canvas.pixel(82, 102));
 }
 
+TEST_F(Gallery, StateImagesAndNestedContainers) {
+    expectProbes(canvas, {
+                             // A plain container, inset 5, holding one child with padding 2.
+                             {"container background", {12, 266}, 0xFF99CCFF},
+                             {"in the inset", {16, 270}, 0xFF99CCFF},
+                             {"in the child's padding", {16, 277}, 0xFF99CCFF},
+                             {"child", {17, 271}, 0xFF003366},
+                             {"child's last pixel", {42, 286}, 0xFF003366},
+                             {"past the child", {43, 287}, 0xFF99CCFF},
+                             // A disabled button shows its disabled image.
+                             {"disabled button", {61, 265}, kThumb},
+                             // Slider 110..210 at 15 of 10..20: thumb at 110 + 90 * 5 / 10.
+                             {"ranged thumb", {157, 279}, kThumb},
+                             {"ranged, no fore image", {130, 279}, kWhite},
+                             // Scroll bar 30 high: buttons of 10, a rail of 10 the thumb fills.
+                             {"up button", {225, 266}, kFore},
+                             {"thumb", {225, 279}, kThumb},
+                             {"down button", {225, 292}, kFore},
+                             {"selected option image", {260, 279}, kTrack},
+                         });
+    mouse(ui::WM_MOUSEMOVE, 260, 279);
+    EXPECT_EQ(kFore, canvas.pixel(260, 279)) << "selected hot image";
+    mouse(ui::WM_MOUSEMOVE, 157, 279);
+    EXPECT_EQ(kFore, canvas.pixel(157, 279)) << "thumb hot image";
+    mouse(ui::WM_LBUTTONDOWN, 157, 279);
+    EXPECT_EQ(kTrack, canvas.pixel(157, 279)) << "thumb pushed image";
+    mouse(ui::WM_LBUTTONUP, 157, 279);
+    // The pointer over a disabled button changes nothing.
+    mouse(ui::WM_MOUSEMOVE, 80, 279);
+    EXPECT_EQ(kThumb, canvas.pixel(61, 265));
+    // The label is as wide as "Auto" in the default font plus its padding.
+    const Rect autoRect = rectOf("auto");
+    EXPECT_EQ(290, autoRect.left);
+    EXPECT_EQ(ui::measureText(L"Auto", manager.GetFont(-1)).cx + 8, autoRect.width());
+    EXPECT_EQ(L"7", manager.FindControl("inner")->GetUserData());
+    EXPECT_EQ(L"hot", manager.FindControl("hotbtn")->GetToolTip());
+}
+
 TEST_F(Gallery, TextInItsPaddedRectAndColour) {
     // "Gallery": red, within textpadding 10,4,10,4 of 10..130 x 60..90.
     const Rect label = rectOf("latin");
