@@ -4,11 +4,9 @@
 #include <memory>
 
 #include "base/Geometry.h"
+#include "platform/NativeWindow.h"
 
 namespace platform {
-
-// A window as the system names it (an X window id, an HWND); 0 is none.
-using NativeWindow = uint64_t;
 
 // What the display scale is computed from: the desktop's size as programs see it and the size
 // of the display mode the monitor runs in. They differ only where the system scales the

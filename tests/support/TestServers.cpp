@@ -10,7 +10,14 @@
 #include <stdexcept>
 #include <thread>
 
+#include "Await.h"
+
+// Last: Xlib's macros (None, Bool) clash with names in the headers above.
+#include <X11/Xlib.h>
+
 namespace testsupport {
+
+using namespace std::chrono_literals;
 
 XvfbServer::XvfbServer(int width, int height) {
     int fds[2];
@@ -39,6 +46,56 @@ XvfbServer::XvfbServer(int width, int height) {
 
 void XvfbServer::exportEnv() const {
     ::setenv("DISPLAY", display_.c_str(), 1);
+}
+
+WindowManager::WindowManager(const std::string& display) {
+    for (const char* sub : {"/home", "/config", "/cache"}) {
+        std::filesystem::create_directories(dir_.path() + sub);
+    }
+    ChildProcess::Options options;
+    options.env = {{"DISPLAY", display},
+                   {"HOME", dir_.path() + "/home"},
+                   {"XDG_CONFIG_HOME", dir_.path() + "/config"},
+                   {"XDG_CACHE_HOME", dir_.path() + "/cache"}};
+    options.stderrPath = dir_.file("openbox.log");
+    process_ = ChildProcess({"openbox", "--sm-disable"}, options);
+
+    // Ready once it manages a window: it has reparented a probe window into a frame of its
+    // own. Owning WM_S0 comes first, but a window mapped during the seconds openbox then
+    // still spends starting is never managed, so the probe is mapped anew until it is.
+    std::unique_ptr<Display, int (*)(Display*)> connection(XOpenDisplay(display.c_str()),
+                                                           XCloseDisplay);
+    if (!connection) {
+        throw std::runtime_error("cannot connect to " + display);
+    }
+    Display* d = connection.get();
+    const Window root = DefaultRootWindow(d);
+    const Window probe = XCreateSimpleWindow(d, root, 0, 0, 10, 10, 0, 0, 0);
+    auto lastMap = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    const auto managing = [&] {
+        Window rootReturn = 0;
+        Window parent = root;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(d, probe, &rootReturn, &parent, &children, &count)) {
+            XFree(children);
+        }
+        if (parent == root && std::chrono::steady_clock::now() - lastMap > 250ms) {
+            XUnmapWindow(d, probe);
+            XMapWindow(d, probe);
+            lastMap = std::chrono::steady_clock::now();
+        }
+        return parent != root;
+    };
+    const auto ready =
+        waitFor([&] { return process_.wait(std::chrono::milliseconds(0)) != -1 || managing(); },
+                std::chrono::seconds(20), "openbox to manage a window");
+    XDestroyWindow(d, probe);
+    XSync(d, False);
+    if (!ready || process_.exited()) {
+        throw std::runtime_error(std::string(ready ? "openbox ended" : ready.message()) + ": " +
+                                 readFile(dir_.file("openbox.log")));
+    }
 }
 
 PulseServer::PulseServer() : address_("unix:" + dir_.file("native")) {

@@ -23,6 +23,30 @@ private:
     std::string display_;
 };
 
+// A window manager (openbox) on a display, with a home and configuration of its own, ready
+// once it has taken over the screen (it owns the WM_S0 selection); killed when the object goes.
+class WindowManager {
+public:
+    explicit WindowManager(const std::string& display);
+
+private:
+    TempDir dir_;
+    ChildProcess process_;
+};
+
+// Xvfb with a window manager on it, for tests of windows as users have them (decorated,
+// stacked and focused by the manager).
+class XvfbWithWindowManager {
+public:
+    XvfbWithWindowManager() : manager_(xvfb_.display()) {}
+    const std::string& display() const { return xvfb_.display(); }
+    void exportEnv() const { xvfb_.exportEnv(); }
+
+private:
+    XvfbServer xvfb_;  // first up, last down
+    WindowManager manager_;
+};
+
 // A private PulseAudio server: its own runtime directory and home, a null sink "testsink" as
 // the default sink (its monitor is then the default source), reached through one socket.
 // Nothing system-wide is touched; clients never autospawn another server.
@@ -62,6 +86,7 @@ private:
 };
 using XvfbEnvironment = ServerEnvironment<XvfbServer>;
 using PulseEnvironment = ServerEnvironment<PulseServer>;
+using XvfbWithWindowManagerEnvironment = ServerEnvironment<XvfbWithWindowManager>;
 
 // The directory with the built program (screen-capturer).
 std::string binaryDir();
