@@ -442,3 +442,68 @@ TEST(ContainerBehaviour, RemovedAndHiddenControlsAreForgottenByTheWindow) {
     row->SetVisible(true);
     EXPECT_TRUE(w.find<Control>("b")->IsVisible());
 }
+
+namespace {
+
+// A field that takes raw key-downs through the window's message filter, as the hotkey field
+// does, and lets no typed character in.
+class KeyField : public ui::Edit, public ui::IMessageFilter {
+public:
+    ~KeyField() override {
+        if (GetManager() != nullptr) {
+            GetManager()->RemoveMessageFilter(this);
+        }
+    }
+    std::string GetClass() const override { return "KeyField"; }
+    void DoInit() override { GetManager()->AddMessageFilter(this); }
+    void DoEvent(Event& event) override {
+        if (event.type != EventType::Char && event.type != EventType::KeyDown) {
+            ui::Edit::DoEvent(event);
+        }
+    }
+    ui::LRESULT MessageHandler(uint32_t msg, ui::WPARAM wParam, ui::LPARAM, bool&) override {
+        if (!IsFocused() || msg != ui::WM_KEYDOWN) {
+            return 0;
+        }
+        keys.push_back(wParam);
+        HandleKeyMessage(msg, wParam);
+        return 0;
+    }
+    std::vector<ui::WPARAM> keys;
+};
+
+class KeyFieldFactory : public ui::IDialogBuilderCallback {
+public:
+    Control* CreateControl(std::string_view name) override {
+        return name == "KeyField" ? new KeyField : nullptr;
+    }
+};
+
+}  // namespace
+
+TEST(EditBehaviour, ADerivedFieldTakesKeyDownsThroughTheWindowsFilter) {
+    ui::PaintManager manager;
+    KeyFieldFactory factory;
+    ui::DialogBuilder builder;
+    manager.AttachDialog(builder.CreateFromText(
+        R"(<Window><HorizontalLayout><KeyField name="key" width="50" text="F1"/>
+           <Control/></HorizontalLayout></Window>)",
+        &factory, &manager));
+    manager.SetClientSize({100, 20});
+    auto* field = static_cast<KeyField*>(manager.FindControl("key"));
+    ASSERT_NE(nullptr, field);
+    ui::LRESULT result = 0;
+    auto send = [&](uint32_t msg, ui::WPARAM w, ui::LPARAM l) {
+        manager.MessageHandler(msg, w, l, result);
+    };
+    send(ui::WM_KEYDOWN, 0x70, 0);
+    EXPECT_TRUE(field->keys.empty()) << "not focused";
+    send(ui::WM_LBUTTONDOWN, 0, ui::MakeLParam(10, 10));
+    send(ui::WM_LBUTTONUP, 0, ui::MakeLParam(10, 10));
+    ASSERT_TRUE(field->IsFocused());
+    send(ui::WM_KEYDOWN, 0x41, 0);
+    send(ui::WM_CHAR, 'a', 0);
+    send(ui::WM_KEYDOWN, ui::Edit::kBackspace, 0);
+    EXPECT_EQ((std::vector<ui::WPARAM>{0x41, ui::Edit::kBackspace}), field->keys);
+    EXPECT_EQ(L"F", field->GetText()) << "key-downs reach the field's own handling; chars do not";
+}

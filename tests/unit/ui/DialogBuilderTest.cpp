@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/controls/Button.h"
+#include "ui/controls/Label.h"
+#include "ui/controls/List.h"
+#include "ui/controls/Option.h"
+#include "ui/controls/Slider.h"
+#include "ui/core/Container.h"
+#include "ui/core/PaintManager.h"
+#include "ui/layout/DialogBuilder.h"
+#include "ui/render/TextAlign.h"
+
+using ui::Control;
+
+namespace {
+
+// A control of the program's own, as a view's factory makes them.
+class Magnifier : public Control {
+public:
+    std::string GetClass() const override { return "Magnifier"; }
+};
+
+class Factory : public ui::IDialogBuilderCallback {
+public:
+    Control* CreateControl(std::string_view className) override {
+        asked.emplace_back(className);
+        return className == "Magnifier" ? new Magnifier : nullptr;
+    }
+    std::vector<std::string> asked;
+};
+
+const char* kLayout = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="384,96" caption="0,0,0,32" shadowimage="res='158' restype='PNG'"
+        shadowcorner="20,5,20,23" bktrans="true">
+  <Font id="0" name="微软雅黑" size="12"/>
+  <Font id="1" name="Arial" size="15" bold="true" italic="true"/>
+  <Font id="2" name="Arial" size="12" underline="true" default="true"/>
+  <Container name="frame" bkcolor="#ffffffff" bordersize="1" bordercolor="0xffcdcdcd">
+    <VerticalLayout name="rows" inset="12,5,8,5" childpadding="2">
+      <Label name="timer" width="316" height="22" text="00:00:00" font="1" align="right"
+             valign="bottom" textcolor="#FF112233" tooltip="计时" userdata="-1"/>
+      <Button name="minbtn" width="22" height="22" hotbkcolor="#aaf2f2f2" visible="false"
+              normalimage="res='179' restype='PNG' source='0,0,12,12' dest='6,6,16,16'"/>
+      <Magnifier name="magnifier" float="true" pos="0,0,200,200" bkcolor="#ff000000"/>
+      <magnifier name="lowercase"><Label name="insideLowercase"/></magnifier>
+      <Gadget name="gadget"><Button name="insideGadget"/></Gadget>
+      <Slider name="wc" width="144" height="16" thumbsize="16,16" value="40" enabled="false"/>
+      <Option name="o" group="g" selected="true"/>
+      <Label name="leaf"><Button name="underLeaf"/></Label>
+    </VerticalLayout>
+  </Container>
+  <Control name="second"/>
+</Window>)";
+
+}  // namespace
+
+TEST(DialogBuilder, BuildsTheTreeWithItsAttributes) {
+    ui::PaintManager manager;
+    Factory factory;
+    ui::DialogBuilder builder;
+    std::unique_ptr<Control> root = builder.CreateFromText(kLayout, &factory, &manager);
+    ASSERT_NE(nullptr, root);
+    EXPECT_EQ("frame", root->GetName());
+    EXPECT_EQ("Container", root->GetClass());
+    EXPECT_EQ(0xFFFFFFFFu, root->GetBkColor());
+    EXPECT_EQ(0xFFCDCDCDu, root->GetBorderColor());
+    EXPECT_EQ(1, root->GetBorderSize());
+    EXPECT_EQ(nullptr, root->FindControlByName("second")) << "only the first control is the root";
+
+    auto* rows =
+        static_cast<ui::Container*>(root->FindControlByName("rows")->GetInterface("Container"));
+    ASSERT_NE(nullptr, rows);
+    EXPECT_EQ("VerticalLayout", rows->GetClass());
+    EXPECT_EQ((Rect{12, 5, 8, 5}), rows->GetInset());
+    EXPECT_EQ(2, rows->GetChildPadding());
+    // Children in document order; unknown classes and their subtrees left out.
+    std::vector<std::string> names;
+    for (int i = 0; i < rows->GetCount(); ++i) {
+        names.push_back(rows->GetItemAt(i)->GetName());
+    }
+    EXPECT_EQ((std::vector<std::string>{"timer", "minbtn", "magnifier", "wc", "o", "leaf"}), names);
+    for (const char* gone :
+         {"lowercase", "insideLowercase", "gadget", "insideGadget", "underLeaf"}) {
+        EXPECT_EQ(nullptr, root->FindControlByName(gone)) << gone;
+    }
+    // The factory is asked exactly for the names the builder does not know.
+    EXPECT_EQ((std::vector<std::string>{"Magnifier", "magnifier", "Gadget"}), factory.asked);
+
+    auto* timer = static_cast<ui::Label*>(root->FindControlByName("timer")->GetInterface("Label"));
+    ASSERT_NE(nullptr, timer);
+    EXPECT_EQ(L"00:00:00", timer->GetText());
+    EXPECT_EQ(L"计时", timer->GetToolTip());
+    EXPECT_EQ(L"-1", timer->GetUserData());
+    EXPECT_EQ(316, timer->GetFixedWidth());
+    EXPECT_EQ(22, timer->GetFixedHeight());
+    EXPECT_EQ(1, timer->GetFont());
+    EXPECT_EQ(0xFF112233u, timer->GetTextColor());
+    EXPECT_EQ(ui::TextAlign::Right | ui::TextAlign::Bottom, timer->GetTextStyle());
+
+    Control* minbtn = root->FindControlByName("minbtn");
+    EXPECT_FALSE(minbtn->IsVisible());
+    EXPECT_EQ("res='179' restype='PNG' source='0,0,12,12' dest='6,6,16,16'",
+              static_cast<ui::Button*>(minbtn->GetInterface("Button"))->GetNormalImage());
+
+    Control* magnifier = root->FindControlByName("magnifier");
+    EXPECT_EQ("Magnifier", magnifier->GetClass());
+    EXPECT_TRUE(magnifier->IsFloat());
+    EXPECT_EQ(200, magnifier->GetFixedWidth());
+
+    auto* wc = static_cast<ui::Slider*>(root->FindControlByName("wc")->GetInterface("Slider"));
+    ASSERT_NE(nullptr, wc);
+    EXPECT_EQ(40, wc->GetValue());
+    EXPECT_FALSE(wc->IsEnabled());
+    EXPECT_EQ(16, wc->GetThumbSize().cx);
+    EXPECT_TRUE(static_cast<ui::Option*>(root->FindControlByName("o")->GetInterface("Option"))
+                    ->IsSelected());
+
+    // The window's own attributes and fonts went to its paint manager.
+    const ui::WindowAttributes& window = manager.GetWindowAttributes();
+    EXPECT_EQ(384, window.size.cx);
+    EXPECT_EQ(96, window.size.cy);
+    EXPECT_EQ((Rect{0, 0, 0, 32}), window.caption);
+    EXPECT_EQ((Rect{20, 5, 20, 23}), window.shadowCorner);
+    EXPECT_EQ("res='158' restype='PNG'", window.shadowImage);
+    EXPECT_TRUE(window.bkTransparent);
+    EXPECT_EQ("微软雅黑", manager.GetFont(0).face);
+    const ui::FontSpec& bold = manager.GetFont(1);
+    EXPECT_EQ("Arial", bold.face);
+    EXPECT_EQ(15, bold.size);
+    EXPECT_TRUE(bold.bold);
+    EXPECT_TRUE(bold.italic);
+    EXPECT_FALSE(bold.underline);
+    EXPECT_TRUE(manager.GetFont(2).underline);
+    EXPECT_TRUE(manager.GetFont(-1).underline) << "font 2 is the default";
+}
+
+TEST(DialogBuilder, EveryStockClassIsKnownByItsName) {
+    const char* classes[] = {"Control",
+                             "Container",
+                             "VerticalLayout",
+                             "HorizontalLayout",
+                             "TileLayout",
+                             "Label",
+                             "Button",
+                             "Option",
+                             "CheckBox",
+                             "List",
+                             "ListContainerElement",
+                             "Slider",
+                             "Progress",
+                             "Edit",
+                             "ScrollBar"};
+    for (const char* name : classes) {
+        std::unique_ptr<Control> c = ui::DialogBuilder::CreateStockControl(name);
+        ASSERT_NE(nullptr, c) << name;
+        EXPECT_EQ(name, c->GetClass());
+        EXPECT_EQ(c.get(), c->GetInterface(name)) << name;
+        EXPECT_EQ(c.get(), c->GetInterface("Control")) << name;
+        EXPECT_EQ(nullptr, c->GetInterface("Nothing")) << name;
+    }
+    // Aliases.
+    EXPECT_EQ("Label", ui::DialogBuilder::CreateStockControl("Text")->GetClass());
+    EXPECT_EQ("Edit", ui::DialogBuilder::CreateStockControl("RichEdit")->GetClass());
+    EXPECT_EQ(nullptr, ui::DialogBuilder::CreateStockControl("button"));
+}
+
+TEST(DialogBuilder, MalformedOrEmptyLayoutsGiveNothing) {
+    const char* layouts[] = {
+        "",
+        "<Window>",
+        "<Window><Label name='a'></Window>",
+        "<Window size=\"1,2><Label/></Window>",
+        "not xml at all",
+        "<Window><Font id=\"0\" name=\"Arial\"/></Window>",
+        "<Window><Unknown/></Window>",
+        "<Unknown><Label/></Unknown>",
+    };
+    for (const char* xml : layouts) {
+        ui::PaintManager manager;
+        ui::DialogBuilder builder;
+        EXPECT_EQ(nullptr, builder.CreateFromText(xml, nullptr, &manager)) << xml;
+        EXPECT_EQ(nullptr, builder.CreateFromText(xml, nullptr, nullptr)) << xml;
+    }
+    ui::DialogBuilder builder;
+    EXPECT_EQ(nullptr, builder.Create(65000, "XML", nullptr, nullptr));
+    // A bare control tree without a Window element builds too.
+    std::unique_ptr<Control> bare = builder.CreateFromText("<Label name='x'/>", nullptr, nullptr);
+    ASSERT_NE(nullptr, bare);
+    EXPECT_EQ("x", bare->GetName());
+}
+
+TEST(DialogBuilder, BadAttributeValuesLeaveDefaults) {
+    ui::DialogBuilder builder;
+    std::unique_ptr<Control> c = builder.CreateFromText(
+        R"(<Label width="wide" height="-" bkcolor="#12" padding="1,x" bordersize="2.5"
+                  visible="yes" textcolor="red" pos="1,2,3,x" float="1"/>)",
+        nullptr, nullptr);
+    ASSERT_NE(nullptr, c);
+    EXPECT_EQ(0, c->GetFixedWidth());
+    EXPECT_EQ(0, c->GetFixedHeight());
+    EXPECT_EQ(0u, c->GetBkColor());
+    EXPECT_EQ((Rect{}), c->GetPadding());
+    EXPECT_EQ(0, c->GetBorderSize());
+    EXPECT_TRUE(c->IsVisible());
+    EXPECT_FALSE(c->IsFloat());
+    EXPECT_EQ(0u, static_cast<ui::Label*>(c->GetInterface("Label"))->GetTextColor());
+    // A short list fills with zeros, as the layouts write "5" for "5,0,0,0".
+    c->SetAttribute("padding", "5");
+    EXPECT_EQ((Rect{5, 0, 0, 0}), c->GetPadding());
+}
