@@ -112,6 +112,9 @@ bool initVideo() {
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // Our own image is shown as it is: SDL's plain window surface, with no renderer behind it
+    // (which would make SDL recreate the system window, under a new id, at the first paint).
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     platform::WindowSystem::instance().enableTranslucentWindows();
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }

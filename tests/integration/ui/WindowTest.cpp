@@ -15,6 +15,7 @@
 
 #include "Await.h"
 #include "ChildProcess.h"
+#include "ui/controls/Slider.h"
 #include "ui/core/Messages.h"
 #include "ui/window/WindowImplBase.h"
 
@@ -34,8 +35,11 @@ public:
 
     void Notify(ui::Notification& msg) override {
         if (msg.sender != nullptr && msg.type != "setfocus" && msg.type != "killfocus") {
-            heard.push_back(msg.type + ":" + msg.sender->GetName() + ":" +
-                            std::to_string(msg.wParam));
+            // A slider's report carries its new value; the others their first parameter.
+            auto* slider = static_cast<ui::Slider*>(msg.sender->GetInterface("Slider"));
+            const auto value = slider != nullptr ? static_cast<ui::WPARAM>(slider->GetValue())
+                                                 : msg.wParam;
+            heard.push_back(msg.type + ":" + msg.sender->GetName() + ":" + std::to_string(value));
         }
         ui::WindowImplBase::Notify(msg);
     }
@@ -48,6 +52,8 @@ public:
             ++hitTests;
         } else if (msg == ui::WM_LBUTTONDOWN) {
             ++presses;
+        } else if (msg == ui::WM_LBUTTONUP) {
+            ++releases;
         }
         return ui::WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
     }
@@ -62,6 +68,7 @@ public:
     int killFocus = 0;
     std::atomic<int> hitTests{0};
     int presses = 0;
+    int releases = 0;
 
 private:
     std::string layout_;
@@ -136,10 +143,7 @@ protected:
         EXPECT_EQ(testsupport::runLoop(10s, [&] { return geometryOf(xid).left >= 0 &&
                                                           w->HasFocus(); }),
                   0)
-            << "the window was not mapped and focused within 10 s"
-            << runAndCapture({"xprop", "-id", xid}) << " active "
-            << runAndCapture({"xdotool", "getactivewindow"}) << " ours " << xid << " focus "
-            << w->HasFocus();
+            << "the window was not mapped and focused within 10 s";
         return w;
     }
 };
@@ -204,10 +208,12 @@ TEST_F(WindowTest, TheCaptionBandDragsTheWindowAndOtherPlacesDoNot) {
                           [&] { return geometryOf(id).left == start.left + 60 &&
                                        geometryOf(id).top == start.top + 40; },
                           "the window following the drag"));
-    // The same drag starting on the button below the band moves nothing.
+    // The same drag starting on the button below the band moves nothing: the window gets the
+    // press and the release itself.
     const ::Rect moved = geometryOf(id);
-    EXPECT_TRUE(playUntil([&] { drag(40, 50); }, [&] { return w->heardThat("click:ok:0"); },
-                          "the button's click"));
+    const int released = w->releases;
+    EXPECT_TRUE(playUntil([&] { drag(40, 50); }, [&] { return w->releases > released; },
+                          "the release after the drag on the button"));
     EXPECT_EQ(geometryOf(id), moved);
 }
 
