@@ -111,6 +111,12 @@ int repaint(int frames) {
     }
     const double oursCpu = (cpuSeconds() - cpu0) * 1000 / frames;
     const double oursWall = (wallSeconds() - wall0) * 1000 / frames;
+    // The figures count only if the square really was drawn where it went last.
+    const ::Point last = at(frames);
+    if (window.GetCanvas().pixel(last.x + 100, last.y + 100) != 0xFFFF5722u) {
+        std::fprintf(stderr, "ui_bench: the square is not where it was moved\n");
+        return 1;
+    }
 
     // The floor: the same two rects (old and new place) filled and shown with SDL alone.
     SDL_Window* bare = SDL_CreateWindow("bench floor", 0, 0, desktop.width(), desktop.height(),
