@@ -57,8 +57,12 @@ constexpr LPARAM MakeLParam(int32_t x, int32_t y) {
     return static_cast<LPARAM>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) |
                                static_cast<uint16_t>(x));
 }
-constexpr int32_t XFromLParam(LPARAM l) { return static_cast<int16_t>(l & 0xFFFF); }
-constexpr int32_t YFromLParam(LPARAM l) { return static_cast<int16_t>((l >> 16) & 0xFFFF); }
+constexpr int32_t XFromLParam(LPARAM l) {
+    return static_cast<int16_t>(l & 0xFFFF);
+}
+constexpr int32_t YFromLParam(LPARAM l) {
+    return static_cast<int16_t>((l >> 16) & 0xFFFF);
+}
 
 // Window styles, as the windows are described: how each one behaves on screen.
 constexpr uint32_t WS_POPUP = 0x80000000u;

@@ -68,7 +68,9 @@ PaintManager::~PaintManager() {
     root_.reset();
 }
 
-void PaintManager::Init(PaintHost* host) { host_ = host; }
+void PaintManager::Init(PaintHost* host) {
+    host_ = host;
+}
 
 bool PaintManager::AttachDialog(std::unique_ptr<Control> root) {
     if (!root) {
@@ -170,7 +172,9 @@ void PaintManager::SetCapture(Control* control) {
     }
 }
 
-void PaintManager::ReleaseCapture() { SetCapture(nullptr); }
+void PaintManager::ReleaseCapture() {
+    SetCapture(nullptr);
+}
 
 void PaintManager::ReapObject(Control* control) {
     if (control == nullptr) {
@@ -278,7 +282,9 @@ void PaintManager::Invalidate(const Rect& rect) {
     }
 }
 
-void PaintManager::Invalidate() { Invalidate({0, 0, clientSize_.cx, clientSize_.cy}); }
+void PaintManager::Invalidate() {
+    Invalidate({0, 0, clientSize_.cx, clientSize_.cy});
+}
 
 void PaintManager::NeedUpdate() {
     needUpdate_ = true;
@@ -384,67 +390,67 @@ bool PaintManager::HandleMouse(uint32_t msg, WPARAM wParam, LPARAM lParam) {
     }
 
     switch (msg) {
-    case WM_MOUSEMOVE: {
-        // While a button is held, the pressed control keeps the mouse.
-        if (captured_ == nullptr) {
-            SetHot(under, mouse);
-        }
-        Control* target = captured_ != nullptr ? captured_ : hot_;
-        if (target != nullptr) {
-            event.type = EventType::MouseMove;
-            Dispatch(target, event);
-        }
-        return true;
-    }
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN: {
-        SetHot(under, mouse);
-        if (under == nullptr) {
+        case WM_MOUSEMOVE: {
+            // While a button is held, the pressed control keeps the mouse.
+            if (captured_ == nullptr) {
+                SetHot(under, mouse);
+            }
+            Control* target = captured_ != nullptr ? captured_ : hot_;
+            if (target != nullptr) {
+                event.type = EventType::MouseMove;
+                Dispatch(target, event);
+            }
             return true;
         }
-        if (msg != WM_RBUTTONDOWN) {
-            // Clicking elsewhere takes the focus from a focused text field.
-            if (focus_ != nullptr && focus_ != under) {
-                SetFocus(nullptr);
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN: {
+            SetHot(under, mouse);
+            if (under == nullptr) {
+                return true;
             }
-            pushed_ = under;
-            SetCapture(under);
-        }
-        event.type = msg == WM_LBUTTONDOWN     ? EventType::ButtonDown
-                     : msg == WM_LBUTTONDBLCLK ? EventType::DoubleClick
-                                               : EventType::RightButtonDown;
-        Dispatch(under, event);
-        return true;
-    }
-    case WM_LBUTTONUP: {
-        Control* target = captured_ != nullptr ? captured_ : under;
-        pushed_ = nullptr;
-        ReleaseCapture();
-        if (target != nullptr) {
-            event.type = EventType::ButtonUp;
-            Dispatch(target, event);
-        }
-        // The pointer may have left the pressed control while it was held.
-        SetHot(FindControl(mouse), mouse);
-        return true;
-    }
-    case WM_RBUTTONUP:
-        if (under != nullptr) {
-            event.type = EventType::RightButtonUp;
+            if (msg != WM_RBUTTONDOWN) {
+                // Clicking elsewhere takes the focus from a focused text field.
+                if (focus_ != nullptr && focus_ != under) {
+                    SetFocus(nullptr);
+                }
+                pushed_ = under;
+                SetCapture(under);
+            }
+            event.type = msg == WM_LBUTTONDOWN     ? EventType::ButtonDown
+                         : msg == WM_LBUTTONDBLCLK ? EventType::DoubleClick
+                                                   : EventType::RightButtonDown;
             Dispatch(under, event);
+            return true;
         }
-        return true;
-    case WM_MOUSEWHEEL:
-        if (under != nullptr) {
-            event.type = EventType::ScrollWheel;
-            // wParam 0 scrolls up, 1 down, as the scrolling controls expect.
-            event.wParam = static_cast<int16_t>((wParam >> 16) & 0xFFFF) > 0 ? 0 : 1;
-            Dispatch(under, event);
+        case WM_LBUTTONUP: {
+            Control* target = captured_ != nullptr ? captured_ : under;
+            pushed_ = nullptr;
+            ReleaseCapture();
+            if (target != nullptr) {
+                event.type = EventType::ButtonUp;
+                Dispatch(target, event);
+            }
+            // The pointer may have left the pressed control while it was held.
+            SetHot(FindControl(mouse), mouse);
+            return true;
         }
-        return true;
-    default:
-        return false;
+        case WM_RBUTTONUP:
+            if (under != nullptr) {
+                event.type = EventType::RightButtonUp;
+                Dispatch(under, event);
+            }
+            return true;
+        case WM_MOUSEWHEEL:
+            if (under != nullptr) {
+                event.type = EventType::ScrollWheel;
+                // wParam 0 scrolls up, 1 down, as the scrolling controls expect.
+                event.wParam = static_cast<int16_t>((wParam >> 16) & 0xFFFF) > 0 ? 0 : 1;
+                Dispatch(under, event);
+            }
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -476,74 +482,74 @@ bool PaintManager::MessageHandler(uint32_t msg, WPARAM wParam, LPARAM lParam, LR
         }
     }
     switch (msg) {
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_MOUSEWHEEL:
-    case WM_MOUSELEAVE:
-        return HandleMouse(msg, wParam, lParam);
-    case WM_SETCURSOR: {
-        Control* under = captured_ != nullptr ? captured_ : FindControl(lastMouse_);
-        if (under != nullptr && (under->GetControlFlags() & UIFLAG_SETCURSOR) != 0 &&
-            under->IsEnabled()) {
-            Event event;
-            event.type = EventType::SetCursor;
-            event.mouse = lastMouse_;
-            Dispatch(under, event);
-        } else if (host_ != nullptr) {
-            host_->HostSetCursor(Cursor::Arrow);
-        }
-        result = 1;
-        return true;
-    }
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_CHAR:
-        HandleKey(msg, wParam, lParam);
-        return false;
-    case WM_KILLFOCUS:
-        // The window lost the keyboard: a held button is let go, a tooltip goes.
-        if (captured_ != nullptr) {
-            ReleaseCapture();
-        }
-        pushed_ = nullptr;
-        if (!shownToolTip_.empty() && host_ != nullptr) {
-            host_->HostHideToolTip();
-        }
-        shownToolTip_.clear();
-        return false;
-    case WM_TIMER: {
-        const auto id = static_cast<uint32_t>(wParam);
-        if (id == kToolTipTimer) {
-            if (host_ != nullptr) {
-                host_->HostKillTimer(kToolTipTimer);
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONUP:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_MOUSEWHEEL:
+        case WM_MOUSELEAVE:
+            return HandleMouse(msg, wParam, lParam);
+        case WM_SETCURSOR: {
+            Control* under = captured_ != nullptr ? captured_ : FindControl(lastMouse_);
+            if (under != nullptr && (under->GetControlFlags() & UIFLAG_SETCURSOR) != 0 &&
+                under->IsEnabled()) {
+                Event event;
+                event.type = EventType::SetCursor;
+                event.mouse = lastMouse_;
+                Dispatch(under, event);
+            } else if (host_ != nullptr) {
+                host_->HostSetCursor(Cursor::Arrow);
             }
-            if (hot_ != nullptr && !hot_->GetToolTip().empty() && mouseInside_) {
-                shownToolTip_ = hot_->GetToolTip();
-                if (host_ != nullptr) {
-                    host_->HostShowToolTip(shownToolTip_, lastMouse_);
-                }
-            }
+            result = 1;
             return true;
         }
-        for (const auto& t : timers_) {
-            if (t.hostId == id) {
-                Event event;
-                event.type = EventType::Timer;
-                event.wParam = t.id;
-                event.mouse = lastMouse_;
-                Control* target = t.control;
-                Dispatch(target, event);
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CHAR:
+            HandleKey(msg, wParam, lParam);
+            return false;
+        case WM_KILLFOCUS:
+            // The window lost the keyboard: a held button is let go, a tooltip goes.
+            if (captured_ != nullptr) {
+                ReleaseCapture();
+            }
+            pushed_ = nullptr;
+            if (!shownToolTip_.empty() && host_ != nullptr) {
+                host_->HostHideToolTip();
+            }
+            shownToolTip_.clear();
+            return false;
+        case WM_TIMER: {
+            const auto id = static_cast<uint32_t>(wParam);
+            if (id == kToolTipTimer) {
+                if (host_ != nullptr) {
+                    host_->HostKillTimer(kToolTipTimer);
+                }
+                if (hot_ != nullptr && !hot_->GetToolTip().empty() && mouseInside_) {
+                    shownToolTip_ = hot_->GetToolTip();
+                    if (host_ != nullptr) {
+                        host_->HostShowToolTip(shownToolTip_, lastMouse_);
+                    }
+                }
                 return true;
             }
+            for (const auto& t : timers_) {
+                if (t.hostId == id) {
+                    Event event;
+                    event.type = EventType::Timer;
+                    event.wParam = t.id;
+                    event.mouse = lastMouse_;
+                    Control* target = t.control;
+                    Dispatch(target, event);
+                    return true;
+                }
+            }
+            return false;
         }
-        return false;
-    }
-    default:
-        return false;
+        default:
+            return false;
     }
 }
 

@@ -34,10 +34,10 @@ public:
 
 // The window attributes a layout's root element carries.
 struct WindowAttributes {
-    Size size;             // "size"
-    Rect caption;          // "caption": the band that drags the window (bottom 0: none)
-    std::string shadowImage;  // "shadowimage" descriptor
-    Rect shadowCorner;     // "shadowcorner": how far the shadow reaches out on each side
+    Size size;                   // "size"
+    Rect caption;                // "caption": the band that drags the window (bottom 0: none)
+    std::string shadowImage;     // "shadowimage" descriptor
+    Rect shadowCorner;           // "shadowcorner": how far the shadow reaches out on each side
     bool bkTransparent = false;  // "bktrans": see-through where nothing is drawn
     Argb defaultTextColor = 0xFF000000;
 };

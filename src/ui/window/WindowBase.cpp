@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "base/Utf8.h"
 #include "platform/MessageLoop.h"
 #include "platform/SdlEvents.h"
-#include "base/Utf8.h"
 #include "platform/WindowSystem.h"
 #include "resources/Resources.h"
 #include "ui/core/Event.h"
@@ -61,22 +61,22 @@ public:
 private:
     static uint32_t windowIdOf(const SDL_Event& e) {
         switch (e.type) {
-        case SDL_WINDOWEVENT:
-            return e.window.windowID;
-        case SDL_MOUSEMOTION:
-            return e.motion.windowID;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
-            return e.button.windowID;
-        case SDL_MOUSEWHEEL:
-            return e.wheel.windowID;
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            return e.key.windowID;
-        case SDL_TEXTINPUT:
-            return e.text.windowID;
-        default:
-            return 0;
+            case SDL_WINDOWEVENT:
+                return e.window.windowID;
+            case SDL_MOUSEMOTION:
+                return e.motion.windowID;
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP:
+                return e.button.windowID;
+            case SDL_MOUSEWHEEL:
+                return e.wheel.windowID;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP:
+                return e.key.windowID;
+            case SDL_TEXTINPUT:
+                return e.text.windowID;
+            default:
+                return 0;
         }
     }
 
@@ -127,27 +127,27 @@ SDL_Cursor* systemCursor(Cursor cursor) {
     }
     SDL_SystemCursor id = SDL_SYSTEM_CURSOR_ARROW;
     switch (cursor) {
-    case Cursor::Arrow:
-        id = SDL_SYSTEM_CURSOR_ARROW;
-        break;
-    case Cursor::Hand:
-        id = SDL_SYSTEM_CURSOR_HAND;
-        break;
-    case Cursor::SizeNWSE:
-        id = SDL_SYSTEM_CURSOR_SIZENWSE;
-        break;
-    case Cursor::SizeNESW:
-        id = SDL_SYSTEM_CURSOR_SIZENESW;
-        break;
-    case Cursor::SizeWE:
-        id = SDL_SYSTEM_CURSOR_SIZEWE;
-        break;
-    case Cursor::SizeNS:
-        id = SDL_SYSTEM_CURSOR_SIZENS;
-        break;
-    case Cursor::SizeAll:
-        id = SDL_SYSTEM_CURSOR_SIZEALL;
-        break;
+        case Cursor::Arrow:
+            id = SDL_SYSTEM_CURSOR_ARROW;
+            break;
+        case Cursor::Hand:
+            id = SDL_SYSTEM_CURSOR_HAND;
+            break;
+        case Cursor::SizeNWSE:
+            id = SDL_SYSTEM_CURSOR_SIZENWSE;
+            break;
+        case Cursor::SizeNESW:
+            id = SDL_SYSTEM_CURSOR_SIZENESW;
+            break;
+        case Cursor::SizeWE:
+            id = SDL_SYSTEM_CURSOR_SIZEWE;
+            break;
+        case Cursor::SizeNS:
+            id = SDL_SYSTEM_CURSOR_SIZENS;
+            break;
+        case Cursor::SizeAll:
+            id = SDL_SYSTEM_CURSOR_SIZEALL;
+            break;
     }
     SDL_Cursor* c = SDL_CreateSystemCursor(id);
     cursors[cursor] = c;
@@ -222,8 +222,8 @@ bool WindowBase::Create(WindowId parent, const std::wstring& title, uint32_t sty
     }
     const int sx = x == kDefaultPosition ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : x;
     const int sy = y == kDefaultPosition ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : y;
-    sdl_ = SDL_CreateWindow(WideToUtf8(title).c_str(), sx, sy, cx > 0 ? cx : 1,
-                            cy > 0 ? cy : 1, flags);
+    sdl_ = SDL_CreateWindow(WideToUtf8(title).c_str(), sx, sy, cx > 0 ? cx : 1, cy > 0 ? cy : 1,
+                            flags);
     if (sdl_ == nullptr) {
         return false;
     }
@@ -270,7 +270,9 @@ void WindowBase::ShowWindow(bool show, bool takeFocus) {
     InvalidateRect({0, 0, clientSize_.cx, clientSize_.cy});
 }
 
-void WindowBase::Close(uint32_t code) { PostMessage(WM_CLOSE, code, 0); }
+void WindowBase::Close(uint32_t code) {
+    PostMessage(WM_CLOSE, code, 0);
+}
 
 void WindowBase::DestroyWindow() {
     if (id_ == 0) {
@@ -403,9 +405,9 @@ void WindowBase::SetIcon(uint32_t resourceId) {
         return;
     }
     std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> surface(
-        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(bitmap->pixels()),
-                                           bitmap->width(), bitmap->height(), 32,
-                                           bitmap->width() * 4, SDL_PIXELFORMAT_ARGB8888),
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(bitmap->pixels()), bitmap->width(),
+                                           bitmap->height(), 32, bitmap->width() * 4,
+                                           SDL_PIXELFORMAT_ARGB8888),
         &SDL_FreeSurface);
     if (surface) {
         SDL_SetWindowIcon(sdl_, surface.get());
@@ -425,9 +427,8 @@ bool WindowBase::SetTimer(uint32_t id, uint32_t ms) {
     if (std::find(timerIds_.begin(), timerIds_.end(), id) == timerIds_.end()) {
         timerIds_.push_back(id);
     }
-    platform::MessageLoop::ui().setTimer(global, ms, [window, id] {
-        ui::SendMessage(window, WM_TIMER, id, 0);
-    });
+    platform::MessageLoop::ui().setTimer(
+        global, ms, [window, id] { ui::SendMessage(window, WM_TIMER, id, 0); });
     return true;
 }
 
@@ -482,22 +483,22 @@ void WindowBase::CaptureMouse(bool capture) {
 LRESULT WindowBase::HandleMessage(uint32_t msg, WPARAM wParam, LPARAM lParam) {
     (void)lParam;
     switch (msg) {
-    case WM_CLOSE:
-        DestroyWindow();
-        return 0;
-    case WM_SYSCOMMAND:
-        if (wParam == SC_MINIMIZE) {
-            Minimize();
-        } else if (wParam == SC_RESTORE) {
-            Restore();
-        } else if (wParam == SC_CLOSE) {
-            SendMessage(WM_CLOSE);
-        }
-        return 0;
-    case WM_NCHITTEST:
-        return HTCLIENT;
-    default:
-        return 0;
+        case WM_CLOSE:
+            DestroyWindow();
+            return 0;
+        case WM_SYSCOMMAND:
+            if (wParam == SC_MINIMIZE) {
+                Minimize();
+            } else if (wParam == SC_RESTORE) {
+                Restore();
+            } else if (wParam == SC_CLOSE) {
+                SendMessage(WM_CLOSE);
+            }
+            return 0;
+        case WM_NCHITTEST:
+            return HTCLIENT;
+        default:
+            return 0;
     }
 }
 
@@ -594,99 +595,101 @@ void WindowBase::UpdateShape() {
 void WindowBase::OnSdlEvent(const SDL_Event& e) {
     const WindowId self = id_;
     switch (e.type) {
-    case SDL_WINDOWEVENT:
-        switch (e.window.event) {
-        case SDL_WINDOWEVENT_EXPOSED:
-            Present({0, 0, canvas_.width(), canvas_.height()});
-            break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-            focused_ = true;
-            SendMessage(WM_SETFOCUS);
-            break;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-            focused_ = false;
-            SendMessage(WM_KILLFOCUS);
-            break;
-        case SDL_WINDOWEVENT_LEAVE:
-            SendMessage(WM_MOUSELEAVE);
-            break;
-        case SDL_WINDOWEVENT_CLOSE:
-            SendMessage(WM_SYSCOMMAND, SC_CLOSE);
-            break;
-        case SDL_WINDOWEVENT_MINIMIZED:
-            minimized_ = true;
-            break;
-        case SDL_WINDOWEVENT_RESTORED:
-        case SDL_WINDOWEVENT_SHOWN:
-            minimized_ = false;
-            InvalidateRect({0, 0, clientSize_.cx, clientSize_.cy});
-            break;
-        default:
-            break;
-        }
-        return;
-    case SDL_MOUSEMOTION:
-        if (!enabled_) {
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+                case SDL_WINDOWEVENT_EXPOSED:
+                    Present({0, 0, canvas_.width(), canvas_.height()});
+                    break;
+                case SDL_WINDOWEVENT_FOCUS_GAINED:
+                    focused_ = true;
+                    SendMessage(WM_SETFOCUS);
+                    break;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    focused_ = false;
+                    SendMessage(WM_KILLFOCUS);
+                    break;
+                case SDL_WINDOWEVENT_LEAVE:
+                    SendMessage(WM_MOUSELEAVE);
+                    break;
+                case SDL_WINDOWEVENT_CLOSE:
+                    SendMessage(WM_SYSCOMMAND, SC_CLOSE);
+                    break;
+                case SDL_WINDOWEVENT_MINIMIZED:
+                    minimized_ = true;
+                    break;
+                case SDL_WINDOWEVENT_RESTORED:
+                case SDL_WINDOWEVENT_SHOWN:
+                    minimized_ = false;
+                    InvalidateRect({0, 0, clientSize_.cx, clientSize_.cy});
+                    break;
+                default:
+                    break;
+            }
             return;
-        }
-        SendMessage(WM_MOUSEMOVE, mouseModifiers(e.motion.state),
-                    MakeLParam(e.motion.x - margins_.left, e.motion.y - margins_.top));
-        if (FromId(self) == this) {
-            SendMessage(WM_SETCURSOR);
-        }
-        return;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-        if (!enabled_) {
-            return;
-        }
-        const bool down = e.type == SDL_MOUSEBUTTONDOWN;
-        uint32_t msg = 0;
-        if (e.button.button == SDL_BUTTON_LEFT) {
-            msg = down ? (e.button.clicks >= 2 ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN) : WM_LBUTTONUP;
-        } else if (e.button.button == SDL_BUTTON_RIGHT) {
-            msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-        } else {
-            return;
-        }
-        SendMessage(msg, mouseModifiers(SDL_GetMouseState(nullptr, nullptr)),
-                    MakeLParam(e.button.x - margins_.left, e.button.y - margins_.top));
-        return;
-    }
-    case SDL_MOUSEWHEEL: {
-        if (!enabled_) {
-            return;
-        }
-        const auto delta = static_cast<uint16_t>(static_cast<int16_t>(e.wheel.y * 120));
-        SendMessage(WM_MOUSEWHEEL, static_cast<WPARAM>(delta) << 16,
-                    MakeLParam(e.wheel.mouseX - margins_.left, e.wheel.mouseY - margins_.top));
-        return;
-    }
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-        if (!enabled_) {
-            return;
-        }
-        const uint32_t vk = VirtualKeyOf(e.key.keysym.sym, e.key.keysym.scancode);
-        if (vk != 0) {
-            SendMessage(e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk, e.key.repeat ? 1 : 0);
-        }
-        return;
-    }
-    case SDL_TEXTINPUT: {
-        if (!enabled_) {
-            return;
-        }
-        for (wchar_t c : Utf8ToWide(e.text.text)) {
-            SendMessage(WM_CHAR, static_cast<WPARAM>(c), 0);
-            if (FromId(self) != this) {
+        case SDL_MOUSEMOTION:
+            if (!enabled_) {
                 return;
             }
+            SendMessage(WM_MOUSEMOVE, mouseModifiers(e.motion.state),
+                        MakeLParam(e.motion.x - margins_.left, e.motion.y - margins_.top));
+            if (FromId(self) == this) {
+                SendMessage(WM_SETCURSOR);
+            }
+            return;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            if (!enabled_) {
+                return;
+            }
+            const bool down = e.type == SDL_MOUSEBUTTONDOWN;
+            uint32_t msg = 0;
+            if (e.button.button == SDL_BUTTON_LEFT) {
+                msg = down ? (e.button.clicks >= 2 ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN)
+                           : WM_LBUTTONUP;
+            } else if (e.button.button == SDL_BUTTON_RIGHT) {
+                msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+            } else {
+                return;
+            }
+            SendMessage(msg, mouseModifiers(SDL_GetMouseState(nullptr, nullptr)),
+                        MakeLParam(e.button.x - margins_.left, e.button.y - margins_.top));
+            return;
         }
-        return;
-    }
-    default:
-        return;
+        case SDL_MOUSEWHEEL: {
+            if (!enabled_) {
+                return;
+            }
+            const auto delta = static_cast<uint16_t>(static_cast<int16_t>(e.wheel.y * 120));
+            SendMessage(WM_MOUSEWHEEL, static_cast<WPARAM>(delta) << 16,
+                        MakeLParam(e.wheel.mouseX - margins_.left, e.wheel.mouseY - margins_.top));
+            return;
+        }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            if (!enabled_) {
+                return;
+            }
+            const uint32_t vk = VirtualKeyOf(e.key.keysym.sym, e.key.keysym.scancode);
+            if (vk != 0) {
+                SendMessage(e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, vk,
+                            e.key.repeat ? 1 : 0);
+            }
+            return;
+        }
+        case SDL_TEXTINPUT: {
+            if (!enabled_) {
+                return;
+            }
+            for (wchar_t c : Utf8ToWide(e.text.text)) {
+                SendMessage(WM_CHAR, static_cast<WPARAM>(c), 0);
+                if (FromId(self) != this) {
+                    return;
+                }
+            }
+            return;
+        }
+        default:
+            return;
     }
 }
 

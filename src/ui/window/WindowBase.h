@@ -50,7 +50,9 @@ public:
     void DestroyWindow();
     void CenterWindow();
     void MoveWindow(int32_t x, int32_t y, int32_t cx, int32_t cy);
-    void SetWindowPos(const Rect& rect) { MoveWindow(rect.left, rect.top, rect.width(), rect.height()); }
+    void SetWindowPos(const Rect& rect) {
+        MoveWindow(rect.left, rect.top, rect.width(), rect.height());
+    }
     Rect GetWindowRect() const;  // screen coordinates
     Size GetClientSize() const { return clientSize_; }
     bool IsWindowVisible() const { return visible_; }

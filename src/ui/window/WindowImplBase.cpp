@@ -24,7 +24,9 @@ bool takesClicks(Control* control) {
 
 }  // namespace
 
-WindowImplBase::WindowImplBase() { pm_.Init(this); }
+WindowImplBase::WindowImplBase() {
+    pm_.Init(this);
+}
 
 WindowImplBase::~WindowImplBase() = default;
 
@@ -97,22 +99,22 @@ LRESULT WindowImplBase::HandleMessage(uint32_t msg, WPARAM wParam, LPARAM lParam
     bool handled = false;
     LRESULT result = 0;
     switch (msg) {
-    case WM_CREATE:
-        result = OnCreate(msg, wParam, lParam, handled);
-        break;
-    case WM_CLOSE:
-        result = OnClose(msg, wParam, lParam, handled);
-        break;
-    case WM_SIZE:
-        pm_.SetClientSize({XFromLParam(lParam), YFromLParam(lParam)});
-        break;
-    case WM_NCHITTEST:
-        return CaptionHitTest(lParam);
-    case WM_DESTROY:
-        HostHideToolTip();
-        break;
-    default:
-        break;
+        case WM_CREATE:
+            result = OnCreate(msg, wParam, lParam, handled);
+            break;
+        case WM_CLOSE:
+            result = OnClose(msg, wParam, lParam, handled);
+            break;
+        case WM_SIZE:
+            pm_.SetClientSize({XFromLParam(lParam), YFromLParam(lParam)});
+            break;
+        case WM_NCHITTEST:
+            return CaptionHitTest(lParam);
+        case WM_DESTROY:
+            HostHideToolTip();
+            break;
+        default:
+            break;
     }
     if (handled) {
         return result;
@@ -144,7 +146,9 @@ LRESULT WindowImplBase::CaptionHitTest(LPARAM lParam) {
     return under != nullptr && takesClicks(under) ? HTCLIENT : HTCAPTION;
 }
 
-void WindowImplBase::RenderTo(Canvas& canvas) { pm_.PaintAll(canvas); }
+void WindowImplBase::RenderTo(Canvas& canvas) {
+    pm_.PaintAll(canvas);
+}
 
 Rect WindowImplBase::OnPaint(Canvas& canvas) {
     const Rect m = GetFrameMargins();
@@ -173,15 +177,25 @@ bool WindowImplBase::IsBackgroundTransparent() const {
     return pm_.GetWindowAttributes().bkTransparent;
 }
 
-void WindowImplBase::HostInvalidate(const Rect& rect) { InvalidateRect(rect); }
+void WindowImplBase::HostInvalidate(const Rect& rect) {
+    InvalidateRect(rect);
+}
 
-void WindowImplBase::HostSetTimer(uint32_t id, uint32_t ms) { SetTimer(id, ms); }
+void WindowImplBase::HostSetTimer(uint32_t id, uint32_t ms) {
+    SetTimer(id, ms);
+}
 
-void WindowImplBase::HostKillTimer(uint32_t id) { KillTimer(id); }
+void WindowImplBase::HostKillTimer(uint32_t id) {
+    KillTimer(id);
+}
 
-void WindowImplBase::HostSetCursor(Cursor cursor) { SetCursor(cursor); }
+void WindowImplBase::HostSetCursor(Cursor cursor) {
+    SetCursor(cursor);
+}
 
-void WindowImplBase::HostCaptureMouse(bool capture) { CaptureMouse(capture); }
+void WindowImplBase::HostCaptureMouse(bool capture) {
+    CaptureMouse(capture);
+}
 
 void WindowImplBase::HostShowToolTip(const std::wstring& text, Point clientPoint) {
     if (IsOffscreen()) {
@@ -191,7 +205,8 @@ void WindowImplBase::HostShowToolTip(const std::wstring& text, Point clientPoint
         toolTip_ = std::make_unique<ToolTipWindow>();
     }
     const Rect window = GetWindowRect();
-    toolTip_->Show(text, {window.left + clientPoint.x, window.top + clientPoint.y + kToolTipOffset});
+    toolTip_->Show(text,
+                   {window.left + clientPoint.x, window.top + clientPoint.y + kToolTipOffset});
 }
 
 void WindowImplBase::HostHideToolTip() {

@@ -35,8 +35,7 @@ public:
     // Called once the layout is built and attached.
     virtual void InitWindow() {}
     // Messages before the paint manager sees them; set handled to keep them.
-    virtual LRESULT HandleCustomMessage(uint32_t msg, WPARAM wParam, LPARAM lParam,
-                                        bool& handled);
+    virtual LRESULT HandleCustomMessage(uint32_t msg, WPARAM wParam, LPARAM lParam, bool& handled);
     // WM_CLOSE: set handled to keep the window.
     virtual LRESULT OnClose(uint32_t msg, WPARAM wParam, LPARAM lParam, bool& handled);
     // Default: a click on "minbtn" minimises, on "closebtn" closes.

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -37,8 +37,8 @@ public:
         if (msg.sender != nullptr && msg.type != "setfocus" && msg.type != "killfocus") {
             // A slider's report carries its new value; the others their first parameter.
             auto* slider = static_cast<ui::Slider*>(msg.sender->GetInterface("Slider"));
-            const auto value = slider != nullptr ? static_cast<ui::WPARAM>(slider->GetValue())
-                                                 : msg.wParam;
+            const auto value =
+                slider != nullptr ? static_cast<ui::WPARAM>(slider->GetValue()) : msg.wParam;
             heard.push_back(msg.type + ":" + msg.sender->GetName() + ":" + std::to_string(value));
         }
         ui::WindowImplBase::Notify(msg);
@@ -140,9 +140,9 @@ protected:
         EXPECT_TRUE(w->Create(0, L"test window", ui::WS_POPUP, exStyle, x, y));
         w->ShowWindow(true, true);
         const std::string xid = w->Xid();
-        EXPECT_EQ(testsupport::runLoop(10s, [&] { return geometryOf(xid).left >= 0 &&
-                                                          w->HasFocus(); }),
-                  0)
+        EXPECT_EQ(
+            testsupport::runLoop(10s, [&] { return geometryOf(xid).left >= 0 && w->HasFocus(); }),
+            0)
             << "the window was not mapped and focused within 10 s";
         return w;
     }
@@ -159,21 +159,24 @@ TEST_F(WindowTest, ClicksReachTheControlUnderThePointerWithWhatItReports) {
     // The slider's value under x = 100: (100 - 16/2) * 100 / (200 - 16), rounded.
     const int sliderValue = static_cast<int>((100 - 8) * 100.0 / (200 - 16) + 0.5);
     const Case cases[] = {
-        {"a click on the button", {"mousemove", "--window", id, "40", "50", "click", "1"},
+        {"a click on the button",
+         {"mousemove", "--window", id, "40", "50", "click", "1"},
          "click:ok:0"},
-        {"a click on option B", {"mousemove", "--window", id, "170", "50", "click", "1"},
+        {"a click on option B",
+         {"mousemove", "--window", id, "170", "50", "click", "1"},
          "selectchanged:optB:0"},
         {"a click on the second list item",
-         {"mousemove", "--window", id, "50", "118", "click", "1"}, "itemselect:list:1"},
+         {"mousemove", "--window", id, "50", "118", "click", "1"},
+         "itemselect:list:1"},
         {"a drag of the slider to x = 100",
-         {"mousemove", "--window", id, "10", "142", "mousedown", "1", "mousemove", "--window",
-          id, "100", "142", "mouseup", "1"},
+         {"mousemove", "--window", id, "10", "142", "mousedown", "1", "mousemove", "--window", id,
+          "100", "142", "mouseup", "1"},
          "valuechanged:slider:" + std::to_string(sliderValue)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_TRUE(playUntil([&] { xdotool(c.xdo); }, [&] { return w->heardThat(c.expected); },
-                              c.what));
+        EXPECT_TRUE(
+            playUntil([&] { xdotool(c.xdo); }, [&] { return w->heardThat(c.expected); }, c.what));
     }
     // Only the controls clicked spoke, and option A was never selected.
     EXPECT_FALSE(w->heardThat("selectchanged:optA:0"));
@@ -187,9 +190,11 @@ TEST_F(WindowTest, APopupLosesTheFocusWhenAnotherWindowIsClicked) {
     popup->ShowWindow(true, true);
     ASSERT_EQ(testsupport::runLoop(10s, [&] { return popup->HasFocus(); }), 0);
     const std::string id = other->Xid();
-    EXPECT_TRUE(playUntil([&] { xdotool({"mousemove", "--window", id, "250", "100", "click", "1"}); },
-                          [&] { return popup->killFocus > before && other->HasFocus(); },
-                          "the popup's kill-focus"));
+    EXPECT_TRUE(playUntil(
+        [&] {
+            xdotool({"mousemove", "--window", id, "250", "100", "click", "1"});
+        },
+        [&] { return popup->killFocus > before && other->HasFocus(); }, "the popup's kill-focus"));
 }
 
 TEST_F(WindowTest, TheCaptionBandDragsTheWindowAndOtherPlacesDoNot) {
@@ -199,14 +204,17 @@ TEST_F(WindowTest, TheCaptionBandDragsTheWindowAndOtherPlacesDoNot) {
     // Press in the band, wait until the window has asked where the press was, then move.
     const auto drag = [&](int x, int y) {
         const int asked = w->hitTests;
-        xdotool({"mousemove", "--window", id, std::to_string(x), std::to_string(y), "mousedown", "1"});
+        xdotool(
+            {"mousemove", "--window", id, std::to_string(x), std::to_string(y), "mousedown", "1"});
         testsupport::waitFor([&] { return w->hitTests > asked; }, 5s, "the hit test of the press");
         xdotool({"mousemove_relative", "--sync", "60", "40"});
         xdotool({"mouseup", "1"});
     };
     EXPECT_TRUE(playUntil([&] { drag(150, 10); },
-                          [&] { return geometryOf(id).left == start.left + 60 &&
-                                       geometryOf(id).top == start.top + 40; },
+                          [&] {
+                              return geometryOf(id).left == start.left + 60 &&
+                                     geometryOf(id).top == start.top + 40;
+                          },
                           "the window following the drag"));
     // The same drag starting on the button below the band moves nothing: the window gets the
     // press and the release itself.
@@ -222,16 +230,16 @@ TEST_F(WindowTest, MinimiseAndRestore) {
     const std::string id = w->Xid();
     const auto state = [&] { return runAndCapture({"xprop", "-id", id, "WM_STATE"}); };
     w->SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE);
-    EXPECT_EQ(testsupport::runLoop(10s, [&] {
-                  return state().find("Iconic") != std::string::npos && w->IsIconic();
-              }),
-              0)
+    EXPECT_EQ(
+        testsupport::runLoop(
+            10s, [&] { return state().find("Iconic") != std::string::npos && w->IsIconic(); }),
+        0)
         << state();
     w->SendMessage(ui::WM_SYSCOMMAND, ui::SC_RESTORE);
-    EXPECT_EQ(testsupport::runLoop(10s, [&] {
-                  return state().find("Normal") != std::string::npos && !w->IsIconic();
-              }),
-              0)
+    EXPECT_EQ(
+        testsupport::runLoop(
+            10s, [&] { return state().find("Normal") != std::string::npos && !w->IsIconic(); }),
+        0)
         << state();
 }
 
@@ -242,12 +250,17 @@ TEST_F(WindowTest, ASeeThroughWindowLetsClicksThroughWhereItDrawsNothing) {
     // The button of the window below lies at (40, 50) in it, inside the frame's hole.
     const std::string x = std::to_string(600 + 40 - 560);
     EXPECT_TRUE(playUntil(
-        [&] { xdotool({"mousemove", "--window", frameId, x, "50", "click", "1"}); },
+        [&] {
+            xdotool({"mousemove", "--window", frameId, x, "50", "click", "1"});
+        },
         [&] { return below->heardThat("click:ok:0"); }, "the click reaching the window below"));
     // On the frame itself the click stays with the frame.
     const std::size_t heardBelow = below->heard.size();
-    EXPECT_TRUE(playUntil([&] { xdotool({"mousemove", "--window", frameId, "5", "100", "click", "1"}); },
-                          [&] { return frame->presses > 0; }, "the click on the frame"));
+    EXPECT_TRUE(playUntil(
+        [&] {
+            xdotool({"mousemove", "--window", frameId, "5", "100", "click", "1"});
+        },
+        [&] { return frame->presses > 0; }, "the click on the frame"));
     EXPECT_EQ(below->heard.size(), heardBelow);
 }
 

@@ -29,7 +29,7 @@ public:
     uint32_t GetControlFlags() const override { return flags_; }
     void DoEvent(Event& event) override {
         static const char* const names[] = {
-            "move", "leave", "enter", "hover", "down", "up", "dbl", "rdown", "rup",
+            "move",  "leave",  "enter",   "hover", "down", "up",       "dbl",       "rdown", "rup",
             "wheel", "cursor", "keydown", "keyup", "char", "setfocus", "killfocus", "timer"};
         log_->push_back(GetName() + ":" + names[static_cast<int>(event.type)]);
         if (event.type == EventType::ButtonDown && focusOnPress) {

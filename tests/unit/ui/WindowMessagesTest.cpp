@@ -86,9 +86,8 @@ TEST(WindowMessagesTest, TimersOfTwoWindowsWithTheSameIdBothFire) {
     // Killing one window's timer leaves the other's running.
     a.KillTimer(1);
     log.clear();
-    EXPECT_EQ(testsupport::runLoop(5s, [&] {
-                  return std::count(log.begin(), log.end(), "b:timer1") >= 3;
-              }),
+    EXPECT_EQ(testsupport::runLoop(
+                  5s, [&] { return std::count(log.begin(), log.end(), "b:timer1") >= 3; }),
               0);
     EXPECT_FALSE(heard("a:timer1"));
 }
