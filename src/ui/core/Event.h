@@ -32,7 +32,13 @@ enum class EventType {
 };
 
 // Modifier keys held with an event.
-enum : uint32_t { kModShift = 1, kModControl = 2, kModAlt = 4, kModLButton = 8 };
+enum : uint32_t {
+    kModShift = 1,
+    kModControl = 2,
+    kModAlt = 4,
+    kModLButton = 8,
+    kModLeftShift = 16,  // the left Shift key in particular (hotkey codes name it)
+};
 
 struct Event {
     EventType type = EventType::MouseMove;

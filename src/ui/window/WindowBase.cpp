@@ -155,17 +155,7 @@ SDL_Cursor* systemCursor(Cursor cursor) {
 }
 
 uint32_t mouseModifiers(uint32_t buttons) {
-    const SDL_Keymod mod = SDL_GetModState();
-    uint32_t m = 0;
-    if ((mod & KMOD_SHIFT) != 0) {
-        m |= kModShift;
-    }
-    if ((mod & KMOD_CTRL) != 0) {
-        m |= kModControl;
-    }
-    if ((mod & KMOD_ALT) != 0) {
-        m |= kModAlt;
-    }
+    uint32_t m = WindowBase::ModifierKeys();
     if ((buttons & SDL_BUTTON_LMASK) != 0) {
         m |= kModLButton;
     }
@@ -333,6 +323,24 @@ void WindowBase::SetClientSize(Size size) {
 void WindowBase::SetFrameMargins(const Rect& margins) {
     margins_ = margins;
     ApplySize();
+}
+
+uint32_t WindowBase::ModifierKeys() {
+    const SDL_Keymod mod = SDL_GetModState();
+    uint32_t m = 0;
+    if ((mod & KMOD_SHIFT) != 0) {
+        m |= kModShift;
+    }
+    if ((mod & KMOD_LSHIFT) != 0) {
+        m |= kModLeftShift;
+    }
+    if ((mod & KMOD_CTRL) != 0) {
+        m |= kModControl;
+    }
+    if ((mod & KMOD_ALT) != 0) {
+        m |= kModAlt;
+    }
+    return m;
 }
 
 bool WindowBase::IsLeftButtonDown() {

@@ -95,6 +95,8 @@ public:
     static Rect DesktopRect();
     // Whether the left mouse button is down now, wherever the pointer is.
     static bool IsLeftButtonDown();
+    // The modifier keys held now, as kMod* flags of ui/core/Event.h.
+    static uint32_t ModifierKeys();
     const Rect& GetFrameMargins() const { return margins_; }
 
     // Default handling: WM_CLOSE destroys, WM_SYSCOMMAND minimises and restores, WM_NCHITTEST
