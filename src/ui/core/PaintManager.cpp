@@ -48,7 +48,8 @@ bool parseInts(std::string_view text, int32_t* out, int count) {
 }
 
 uint32_t modifiersOf(WPARAM wParam) {
-    return static_cast<uint32_t>(wParam) & (kModShift | kModControl | kModAlt | kModLButton);
+    return static_cast<uint32_t>(wParam) &
+           (kModShift | kModControl | kModAlt | kModLButton | kModLeftShift);
 }
 
 }  // namespace
