@@ -59,7 +59,7 @@ int App::run(const std::vector<std::wstring>& args) {
     }
 
     SC_LOG("App", "Initialize gui");
-    view->initWindows(nullptr);
+    view->InitWindows(nullptr);
 
     SC_LOG("App", "Instance store");
     Store& store = Store::instance();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "base/Geometry.h"
@@ -44,6 +45,11 @@ public:
     // Shows the window on top without moving the keyboard focus to it (SDL's hint for this
     // does nothing on X11). A later click still focuses it.
     virtual void showWithoutActivating(SDL_Window* window) = 0;
+
+    // Publishes a text description of what the window shows (its controls, their texts and
+    // states) where programs outside ours can read it, as assistive tools read windows; on
+    // X11 the UTF-8 property _SC_CONTROL_TREE of the window.
+    virtual void publishDescription(SDL_Window* window, const std::string& description) = 0;
 };
 
 }  // namespace platform

@@ -1,13 +1,18 @@
 #include "views/ViewWrapper.h"
 
-#include <cstdio>
+#include <chrono>
+#include <string>
+#include <thread>
 
-#include "base/Log.h"
+#include "base/Geometry.h"
+#include "base/Utf8.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
-#include "platform/MessageLoop.h"
-#include "platform/Strings.h"
+#include "text/UiText.h"
+#include "views/Alert.h"
+#include "views/AppWin.h"
+#include "views/GeneratingWin.h"
 
 ViewWrapper::ViewWrapper() {
     static const int32_t kNotifications[] = {18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
@@ -18,39 +23,76 @@ ViewWrapper::ViewWrapper() {
     }
 }
 
+ViewWrapper::~ViewWrapper() = default;
+
+bool ViewWrapper::InitWindows(void* instance) {
+    (void)instance;  // resources are built into the program
+    toolbar_ = std::make_unique<AppWin>();
+    toolbar_->Create(0, Text::toolbarTitle.get(), ui::WS_POPUP,
+                     ui::WS_EX_COMPOSITED | ui::WS_EX_TOPMOST);
+    toolbar_->ShowWindow(false);
+    toolbar_->SetIcon(181);
+    return true;
+}
+
 void ViewWrapper::onAction(int32_t actionId, void* payload) {
-    switch (actionId) {
-        case Action::CountDownStart:
-            startCountDown();
-            break;
-        case Action::RecordingEnded:
-            // The files are finished when this arrives; the process ends with code 1.
-            platform::MessageLoop::ui().quit(1);
-            break;
-        case Action::ShowMessage:
-            showMessage(*static_cast<const wchar_t* const*>(payload));
-            break;
-        case Action::ShowMessageWithLink:
-            showMessage(static_cast<const MessageWithLinkPayload*>(payload)->text);
-            break;
-        default:
-            break;
+    AppWin* toolbar = toolbar_.get();
+    if (toolbar == nullptr) {
+        return;
     }
-}
-
-bool ViewWrapper::initWindows(void* /*instance*/) { return true; }
-
-void ViewWrapper::startCountDown() {
-    platform::MessageLoop& loop = platform::MessageLoop::ui();
-    loop.setTimer(kCountDownTimer, kCountDownMs, [&loop] {
-        loop.killTimer(kCountDownTimer);
-        ActionDispatcher::instance().dispatch(Action::CountDownFinished, nullptr);
-    });
-}
-
-void ViewWrapper::showMessage(const wchar_t* text) {
-    const std::string narrow = WideToAnsi(text != nullptr ? text : L"");
-    SC_LOG("ViewWrapper", "Message: %s", narrow.c_str());
-    std::fprintf(stderr, "%s\n", narrow.c_str());
-    std::fflush(stderr);
+    const auto pause24ms = [] { std::this_thread::sleep_for(std::chrono::milliseconds(24)); };
+    switch (actionId) {
+    case Action::CaptureRectChanged:
+        toolbar->TrackCaptureRect(*static_cast<const Rect*>(payload));
+        break;
+    case Action::HotkeyChanged: {
+        const auto* hotkey = static_cast<const HotkeyPayload*>(payload);
+        toolbar->SetHotkeyText(hotkey->action, Utf8ToWide(hotkey->keycode));
+        break;
+    }
+    case Action::RecordingStarted:
+        toolbar->OnRecordingStarted();
+        break;
+    case Action::RecordingPaused:
+        toolbar->KillTimer(AppWin::kTimer);
+        pause24ms();
+        toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_RESTORE);
+        toolbar->SetStartImage("res='159' restype='PNG' source='0,0,32,32' dest='16,16,48,48'");
+        break;
+    case Action::RecordingResumed:
+        toolbar->SetStartImage("res='163' restype='png' source='0,0,32,32' dest='16,16,48,48'");
+        toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE);
+        pause24ms();
+        toolbar->SetTimer(AppWin::kTimer, AppWin::kTimerMs);
+        break;
+    case Action::RecordingEnded:
+        toolbar->OnRecordingEnded();
+        break;
+    case Action::CountDownStart:
+        toolbar->PrepareCountDown();
+        break;
+    case Action::ShowProgressText: {
+        const int32_t n = *static_cast<const int32_t*>(payload);
+        if (toolbar->ProgressWindow() != nullptr && n >= 0 &&
+            n < static_cast<int32_t>(std::size(Text::progressTexts))) {
+            toolbar->ProgressWindow()->SetTaskName(Text::progressTexts[n].get());
+        }
+        break;
+    }
+    case Action::ShowProgressValue:
+        if (toolbar->ProgressWindow() != nullptr) {
+            toolbar->ProgressWindow()->SetProgress(*static_cast<const int32_t*>(payload));
+        }
+        break;
+    case Action::ShowMessage:
+        ShowAlert(*static_cast<const wchar_t* const*>(payload), 1000, 3000, nullptr);
+        break;
+    case Action::ShowMessageWithLink: {
+        const auto* message = static_cast<const MessageWithLinkPayload*>(payload);
+        ShowAlert(message->text, message->interval, message->duration, message->onClick);
+        break;
+    }
+    default:
+        break;
+    }
 }

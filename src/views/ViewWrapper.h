@@ -1,29 +1,27 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "flux/IActionListener.h"
 
-// The view side: listens to the Store's notifications and turns them into window updates.
-//
-// Stand-in until the windows exist: it completes the flow the toolbar and the count-down
-// window will own. On CountDownStart it waits three seconds on a UI-loop timer and sends
-// CountDownFinished; on RecordingEnded it ends the process with exit code 1; messages meant for
-// the alert window go to the log and to standard error. Other notifications are ignored.
+class AppWin;
+
+// The view side: owns the long-lived windows, creates them hidden, and turns the Store's
+// notifications into window updates. It never changes application state. UI thread only.
 class ViewWrapper : public IActionListener {
 public:
     // Registers for its notification ids.
     ViewWrapper();
+    ~ViewWrapper() override;
 
     void onAction(int32_t actionId, void* payload) override;
 
-    // Creates the long-lived windows, hidden. Returns true.
-    bool initWindows(void* instance);
+    // Creates the long-lived windows, hidden, and hands each the others' ids. Returns true.
+    bool InitWindows(void* instance);
 
-    static constexpr uint32_t kCountDownTimer = 1;
-    static constexpr uint32_t kCountDownMs = 3000;
+    AppWin* Toolbar() const { return toolbar_.get(); }
 
 private:
-    void startCountDown();
-    void showMessage(const wchar_t* text);
+    std::unique_ptr<AppWin> toolbar_;
 };

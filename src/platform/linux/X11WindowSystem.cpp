@@ -163,6 +163,18 @@ public:
         SDL_ShowWindow(window);
     }
 
+    void publishDescription(SDL_Window* window, const std::string& description) override {
+        const SdlX11Window x = x11Of(window);
+        if (x.display == nullptr) {
+            return;
+        }
+        XChangeProperty(x.display, x.window, XInternAtom(x.display, "_SC_CONTROL_TREE", False),
+                        XInternAtom(x.display, "UTF8_STRING", False), 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(description.data()),
+                        static_cast<int>(description.size()));
+        XFlush(x.display);
+    }
+
 private:
     // Input shapes came with version 1.1 of the extension.
     static bool canShape(Display* d) {

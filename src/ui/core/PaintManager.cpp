@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/Utf8.h"
+#include "ui/core/Container.h"
 #include "ui/render/Canvas.h"
 
 namespace ui {
@@ -325,6 +327,37 @@ void PaintManager::PaintAll(Canvas& canvas) {
     Invalidate();
     invalid_ = {0, 0, clientSize_.cx, clientSize_.cy};
     Paint(canvas);
+}
+
+namespace {
+
+void describe(const Control* control, std::string& out) {
+    if (!control->GetName().empty()) {
+        const Rect& r = control->GetPos();
+        out += control->GetName() + '\t' + control->GetClass() + '\t' +
+               (control->IsVisible() ? "visible" : "hidden") + '\t' +
+               (control->IsEnabled() ? "enabled" : "disabled") + '\t' +
+               std::to_string(r.left) + ',' + std::to_string(r.top) + ',' +
+               std::to_string(r.right) + ',' + std::to_string(r.bottom) + '\t' +
+               WideToUtf8(control->GetText()) + '\n';
+    }
+    auto* container =
+        static_cast<const Container*>(const_cast<Control*>(control)->GetInterface("Container"));
+    if (container != nullptr) {
+        for (int i = 0; i < container->GetCount(); ++i) {
+            describe(container->GetItemAt(i), out);
+        }
+    }
+}
+
+}  // namespace
+
+std::string PaintManager::Describe() const {
+    std::string out;
+    if (root_) {
+        describe(root_.get(), out);
+    }
+    return out;
 }
 
 void PaintManager::Dispatch(Control* control, Event& event) {

@@ -115,6 +115,10 @@ public:
     // A window message for the controls. True when it was consumed, with `result` set.
     bool MessageHandler(uint32_t msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+    // One line per named control, depth first: name, class, visible, enabled, rect and text,
+    // separated by tabs. What an outside reader (a test, an assistive tool) sees of the window.
+    std::string Describe() const;
+
     // The tooltip text currently shown, empty when none.
     const std::wstring& GetShownToolTip() const { return shownToolTip_; }
 

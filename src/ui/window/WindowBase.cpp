@@ -534,6 +534,11 @@ void WindowBase::UpdateWindow() {
         UpdateShape();
     }
     Present(painted);
+    std::string description = Describe();
+    if (description != published_) {
+        published_ = std::move(description);
+        platform::WindowSystem::instance().publishDescription(sdl_, published_);
+    }
 }
 
 void WindowBase::Present(const Rect& rect) {

@@ -113,6 +113,8 @@ protected:
     }
     // See-through (pixels and clicks) wherever the canvas is fully transparent.
     virtual bool IsBackgroundTransparent() const { return false; }
+    // What the window shows, as text for readers outside the program; empty: nothing.
+    virtual std::string Describe() const { return {}; }
     void SetClientSize(Size size);
     // A band around the client area that belongs to the window but not to its content (a drop
     // shadow): the canvas covers it, while positions, sizes and mouse points stay the
@@ -143,6 +145,7 @@ private:
     Rect offscreenRect_;
     Canvas canvas_{0, 0};
     std::vector<Rect> shape_;
+    std::string published_;  // the description last published
     bool shaped_ = false;
     std::vector<uint32_t> timerIds_;  // this window's timer ids
 };

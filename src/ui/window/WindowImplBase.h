@@ -51,6 +51,7 @@ public:
 protected:
     Rect OnPaint(Canvas& canvas) override;
     bool IsBackgroundTransparent() const override;
+    std::string Describe() const override { return pm_.Describe(); }
     virtual LRESULT OnCreate(uint32_t msg, WPARAM wParam, LPARAM lParam, bool& handled);
 
     // PaintHost

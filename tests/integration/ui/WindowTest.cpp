@@ -151,6 +151,15 @@ protected:
 TEST_F(WindowTest, ClicksReachTheControlUnderThePointerWithWhatItReports) {
     auto w = open(kControls, 100, 100);
     const std::string id = w->Xid();
+    // What the window shows can be read from outside, control by control.
+    std::string tree;
+    EXPECT_EQ(testsupport::runLoop(10s, [&] {
+                  tree = runAndCapture({"xprop", "-id", id, "-notype", "_SC_CONTROL_TREE"});
+                  return tree.find("ok\\tButton\\tvisible\\tenabled\\t0,30,80,70\\tOK") !=
+                         std::string::npos;
+              }),
+              0)
+        << tree;
     struct Case {
         const char* what;
         std::vector<std::string> xdo;
