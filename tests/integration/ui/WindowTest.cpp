@@ -48,14 +48,20 @@ public:
                                     bool& handled) override {
         if (msg == ui::WM_KILLFOCUS) {
             ++killFocus;
-        } else if (msg == ui::WM_NCHITTEST) {
-            ++hitTests;
         } else if (msg == ui::WM_LBUTTONDOWN) {
             ++presses;
         } else if (msg == ui::WM_LBUTTONUP) {
             ++releases;
         }
         return ui::WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
+    }
+
+    // The window system asks where each press lands (in the band, it drags the window).
+    ui::LRESULT HandleMessage(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam) override {
+        if (msg == ui::WM_NCHITTEST) {
+            ++hitTests;
+        }
+        return ui::WindowImplBase::HandleMessage(msg, wParam, lParam);
     }
 
     bool heardThat(const std::string& what) const {
@@ -153,11 +159,13 @@ TEST_F(WindowTest, ClicksReachTheControlUnderThePointerWithWhatItReports) {
     const std::string id = w->Xid();
     // What the window shows can be read from outside, control by control.
     std::string tree;
-    EXPECT_EQ(testsupport::runLoop(10s, [&] {
-                  tree = runAndCapture({"xprop", "-id", id, "-notype", "_SC_CONTROL_TREE"});
-                  return tree.find("ok\\tButton\\tvisible\\tenabled\\t0,30,80,70\\tOK") !=
-                         std::string::npos;
-              }),
+    EXPECT_EQ(testsupport::runLoop(
+                  10s,
+                  [&] {
+                      tree = runAndCapture({"xprop", "-id", id, "-notype", "_SC_CONTROL_TREE"});
+                      return tree.find("ok\\tButton\\tvisible\\tenabled\\t0,30,80,70\\tOK") !=
+                             std::string::npos;
+                  }),
               0)
         << tree;
     struct Case {
@@ -215,7 +223,8 @@ TEST_F(WindowTest, TheCaptionBandDragsTheWindowAndOtherPlacesDoNot) {
         const int asked = w->hitTests;
         xdotool(
             {"mousemove", "--window", id, std::to_string(x), std::to_string(y), "mousedown", "1"});
-        testsupport::waitFor([&] { return w->hitTests > asked; }, 5s, "the hit test of the press");
+        EXPECT_TRUE(
+            testsupport::waitFor([&] { return w->hitTests > asked; }, 5s, "the press's hit test"));
         xdotool({"mousemove_relative", "--sync", "60", "40"});
         xdotool({"mouseup", "1"});
     };
