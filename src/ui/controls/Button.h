@@ -17,6 +17,9 @@ public:
     virtual bool Activate();
 
     const std::string& GetNormalImage() const { return normalImage_; }
+    std::string DescribeImage() const override {
+        return normalImage_.empty() ? Label::DescribeImage() : normalImage_;
+    }
     void SetNormalImage(std::string descriptor);
     void SetHotImage(std::string descriptor);
     void SetPushedImage(std::string descriptor);

@@ -125,6 +125,8 @@ public:
     virtual void PaintStatusImage(Canvas& canvas);
     virtual void PaintText(Canvas& canvas);
     virtual void PaintBorder(Canvas& canvas);
+    // The descriptor of the image the control shows (for readers outside the program).
+    virtual std::string DescribeImage() const { return bkImage_; }
     // Draws an image descriptor over this control's rect; false when it cannot be drawn.
     bool DrawImage(Canvas& canvas, const std::string& descriptor);
     // The same over another rect (a part of the control: a thumb, a button).

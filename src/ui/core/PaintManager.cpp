@@ -339,7 +339,7 @@ void describe(const Control* control, std::string& out) {
                (control->IsEnabled() ? "enabled" : "disabled") + '\t' +
                std::to_string(r.left) + ',' + std::to_string(r.top) + ',' +
                std::to_string(r.right) + ',' + std::to_string(r.bottom) + '\t' +
-               WideToUtf8(control->GetText()) + '\n';
+               WideToUtf8(control->GetText()) + '\t' + control->DescribeImage() + '\n';
     }
     auto* container =
         static_cast<const Container*>(const_cast<Control*>(control)->GetInterface("Container"));

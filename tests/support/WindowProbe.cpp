@@ -1,0 +1,140 @@
+#include "WindowProbe.h"
+
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "Await.h"
+#include "ChildProcess.h"
+
+namespace testsupport {
+namespace {
+
+// xprop shows a string property as "NAME = "..."" with C escapes (\t, \n, \", \\).
+std::string unescape(const std::string& quoted) {
+    std::string out;
+    for (size_t i = 0; i < quoted.size(); ++i) {
+        if (quoted[i] == '\\' && i + 1 < quoted.size()) {
+            const char c = quoted[++i];
+            out += c == 't' ? '\t' : c == 'n' ? '\n' : c;
+        } else {
+            out += quoted[i];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> split(const std::string& s, char by) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(s);
+    while (std::getline(in, part, by)) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+}  // namespace
+
+WindowProbe WindowProbe::find(const std::string& title, std::chrono::milliseconds deadline) {
+    unsigned long id = 0;
+    waitFor(
+        [&] {
+            int status = -1;
+            const std::string out = runAndCapture(
+                {"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, &status);
+            id = status == 0 ? std::strtoul(out.c_str(), nullptr, 10) : 0;
+            return id != 0;
+        },
+        deadline, "a window titled " + title);
+    return WindowProbe(id);
+}
+
+bool WindowProbe::exists() const {
+    int status = -1;
+    runAndCapture({"xdotool", "getwindowname", std::to_string(id_)}, &status);
+    return status == 0;
+}
+
+Rect WindowProbe::geometry() const {
+    const std::string out =
+        runAndCapture({"xdotool", "getwindowgeometry", "--shell", std::to_string(id_)});
+    std::map<std::string, int> values;
+    for (const std::string& line : split(out, '\n')) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos) {
+            values[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+        }
+    }
+    return {values["X"], values["Y"], values["X"] + values["WIDTH"],
+            values["Y"] + values["HEIGHT"]};
+}
+
+bool WindowProbe::iconic() const {
+    return runAndCapture({"xprop", "-id", std::to_string(id_), "WM_STATE"}).find("Iconic") !=
+           std::string::npos;
+}
+
+std::map<std::string, ControlView> WindowProbe::controls() const {
+    const std::string out =
+        runAndCapture({"xprop", "-id", std::to_string(id_), "-notype", "_SC_CONTROL_TREE"});
+    const auto open = out.find('"');
+    const auto close = out.rfind('"');
+    std::map<std::string, ControlView> controls;
+    if (open == std::string::npos || close <= open) {
+        return controls;
+    }
+    for (const std::string& line : split(unescape(out.substr(open + 1, close - open - 1)), '\n')) {
+        const std::vector<std::string> f = split(line, '\t');
+        if (f.size() < 6) {
+            continue;
+        }
+        ControlView view;
+        view.className = f[1];
+        view.visible = f[2] == "visible";
+        view.enabled = f[3] == "enabled";
+        const std::vector<std::string> r = split(f[4], ',');
+        if (r.size() == 4) {
+            view.rect = {std::atoi(r[0].c_str()), std::atoi(r[1].c_str()), std::atoi(r[2].c_str()),
+                         std::atoi(r[3].c_str())};
+        }
+        view.text = f[5];
+        view.image = f.size() > 6 ? f[6] : "";
+        controls[f[0]] = view;
+    }
+    return controls;
+}
+
+bool WindowProbe::awaitControl(const std::string& name, const std::string& text,
+                               std::chrono::milliseconds deadline, ControlView* view) const {
+    return waitFor(
+        [&] {
+            const auto all = controls();
+            const auto it = all.find(name);
+            if (it == all.end() || (!text.empty() && it->second.text != text)) {
+                return false;
+            }
+            if (view != nullptr) {
+                *view = it->second;
+            }
+            return true;
+        },
+        deadline, "control " + name + (text.empty() ? "" : " showing \"" + text + "\""));
+}
+
+bool WindowProbe::click(const std::string& name) const {
+    const auto all = controls();
+    const auto it = all.find(name);
+    if (it == all.end()) {
+        return false;
+    }
+    const Rect& r = it->second.rect;
+    int status = -1;
+    runAndCapture({"xdotool", "mousemove", "--window", std::to_string(id_),
+                   std::to_string((r.left + r.right) / 2), std::to_string((r.top + r.bottom) / 2),
+                   "click", "1"},
+                  &status);
+    return status == 0;
+}
+
+}  // namespace testsupport
