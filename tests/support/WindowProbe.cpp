@@ -100,7 +100,8 @@ std::map<std::string, ControlView> WindowProbe::controls() const {
         }
         view.text = f[5];
         view.image = f.size() > 6 ? f[6] : "";
-        controls[f[0]] = view;
+        // Unnamed controls are known by their text.
+        controls[f[0].empty() ? "text:" + view.text : f[0]] = view;
     }
     return controls;
 }

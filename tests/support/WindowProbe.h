@@ -32,6 +32,7 @@ public:
     bool exists() const;
     Rect geometry() const;  // on the screen
     bool iconic() const;    // minimised
+    // By name; an unnamed control that shows a text as "text:<its text>".
     std::map<std::string, ControlView> controls() const;
     // The control, once it exists with the given text (any text when empty).
     bool awaitControl(const std::string& name, const std::string& text,

@@ -332,7 +332,8 @@ void PaintManager::PaintAll(Canvas& canvas) {
 namespace {
 
 void describe(const Control* control, std::string& out) {
-    if (!control->GetName().empty()) {
+    // Named controls, and unnamed ones that show a text (list rows).
+    if (!control->GetName().empty() || !control->GetText().empty()) {
         const Rect& r = control->GetPos();
         out += control->GetName() + '\t' + control->GetClass() + '\t' +
                (control->IsVisible() ? "visible" : "hidden") + '\t' +

@@ -115,7 +115,7 @@ public:
     // A window message for the controls. True when it was consumed, with `result` set.
     bool MessageHandler(uint32_t msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-    // One line per named control, depth first: name, class, visible, enabled, rect, text and
+    // One line per named control (or unnamed one with a text), depth first: name, class, visible, enabled, rect, text and
     // the image it shows, separated by tabs. What an outside reader (a test, an assistive tool) sees of the window.
     std::string Describe() const;
 
