@@ -33,7 +33,7 @@ struct Language {
     const char* hint;
 };
 const Language kEnglish{"0", "Screen Capturer", "Screen", "Press 'F10' end recording"};
-const Language kChinese{"1", "屏幕录制", "全屏", "按 'F10' 结束录制"};
+const Language kChinese{"1", "屏幕录制", "全屏区域", "按 'F10' 结束录制"};
 
 // One frame of the screen's pixels in the rect, as RGB triples, grabbed by ffmpeg as any
 // screen recorder would.
