@@ -56,7 +56,7 @@ void AppWin::InitWindow() {
     captureBtn_ = FindAndTip("captureBtn", Text::captureTip.get());
 
     dropDown_ = std::make_unique<CaptureDropDownList>(GetHWND(), captureBtn_);
-    dropDown_->CreatePopup();
+    dropDown_->CreatePopup(IsOffscreen());
 
     // The pause and microphone/speaker images are wanted at once when they are first shown.
     for (const char* image : {"res='163' restype='png' source='0,0,32,32' dest='16,16,48,48'",

@@ -1,0 +1,72 @@
+// Pictures of the recorder's windows for the README, rendered off-screen from the real
+// windows (their layouts, images, fonts and window code) in English and in Chinese:
+//
+//   window-pictures <folder>
+//
+// writes <window>-en.png and <window>-zh.png there. No display is needed.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "text/UiText.h"
+#include "ui/render/Canvas.h"
+#include "views/Alert.h"
+#include "views/AppWin.h"
+#include "views/CaptureDropDownList.h"
+#include "views/CountDown.h"
+#include "views/GeneratingWin.h"
+
+namespace {
+
+bool save(ui::WindowImplBase& window, const std::filesystem::path& folder, const char* name,
+          const char* language) {
+    ui::Canvas canvas(0, 0);
+    window.RenderTo(canvas);
+    const std::string path = (folder / (std::string(name) + "-" + language + ".png")).string();
+    if (canvas.width() == 0 || !canvas.savePng(path)) {
+        std::fprintf(stderr, "window-pictures: could not write %s\n", path.c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: window-pictures <folder>\n");
+        return 2;
+    }
+    const std::filesystem::path folder = argv[1];
+    std::filesystem::create_directories(folder);
+    bool ok = true;
+    for (const int32_t lang : {0, 1}) {
+        languageIndex = lang;
+        const char* language = lang == 0 ? "en" : "zh";
+
+        AppWin toolbar;
+        toolbar.CreateOffscreen(Text::toolbarTitle.get(), ui::WS_POPUP,
+                                ui::WS_EX_COMPOSITED | ui::WS_EX_TOPMOST);
+        ok = save(toolbar, folder, "toolbar", language) && ok;
+
+        CaptureDropDownList dropDown(toolbar.GetHWND(), nullptr);
+        dropDown.CreatePopup(true);
+        ok = save(dropDown, folder, "capture-drop-down", language) && ok;
+
+        std::wstring hint = Text::countDownHint.get();
+        hint.replace(hint.find(L"%s"), 2, L"F10");
+        CountDown countDown(0, hint, true);
+        ok = save(countDown, folder, "count-down", language) && ok;
+
+        Alert* alert = Alert::Show(Text::initFailed.get(), 1000, 3000, nullptr, true);
+        ok = save(*alert, folder, "alert", language) && ok;
+        alert->CloseAlert();
+
+        GeneratingWin progress(true);
+        progress.SetTaskName(Text::progressTexts[0].get());
+        progress.SetProgress(60);
+        ok = save(progress, folder, "progress", language) && ok;
+    }
+    return ok ? 0 : 1;
+}
