@@ -27,6 +27,7 @@ const std::vector<Alert*>& Alert::Live() {
     return liveAlerts();
 }
 
+// An interval of 0 would divide by zero in OnTick; it counts as a second.
 Alert::Alert(const wchar_t* text, int32_t interval, int32_t duration, void (*callback)())
     : interval_(interval > 0 ? interval : kTickMs),
       remaining_(duration),

@@ -154,18 +154,6 @@ TEST(AlertTest, AClickRunsTheCallbackThenClosesAtOnce) {
     }
 }
 
-TEST(AlertTest, SeveralAlertsAreListedUntilEachCloses) {
-    auto* first = new TestAlert(L"one", 3000, nullptr);
-    auto* second = new TestAlert(L"two", 3000, nullptr);
-    ASSERT_EQ(Alert::Live().size(), 2u);
-    EXPECT_EQ(Alert::Live()[0], first);
-    ui::SendMessage(first->GetHWND(), ui::WM_LBUTTONDOWN, 0, ui::MakeLParam(5, 5));
-    ASSERT_EQ(Alert::Live().size(), 1u);
-    EXPECT_EQ(Alert::Live()[0], second);
-    second->CloseAlert();
-    EXPECT_TRUE(Alert::Live().empty());
-}
-
 class TestGeneratingWin : public GeneratingWin {
 public:
     TestGeneratingWin() : GeneratingWin(Unopened{}) { Open(true); }
