@@ -99,7 +99,6 @@ ui::LRESULT AppWin::HandleMessage(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lP
         }
         break;
     case WM_COUNTDOWN_FINISHED:
-        countDown_ = nullptr;
         dispatch(Action::CountDownFinished);
         break;
     default:
@@ -199,7 +198,7 @@ void AppWin::PrepareCountDown() {
     if (at != std::wstring::npos) {
         hint.replace(at, 2, key);
     }
-    countDown_ = new CountDown(GetHWND(), hint);
+    countDown_ = std::make_unique<CountDown>(GetHWND(), hint);
 }
 
 void AppWin::OnRecordingEnded() {

@@ -42,7 +42,7 @@ public:
     void SetHotkeyText(int32_t index, const std::wstring& text);
     void SetStartImage(const std::string& descriptor);
     GeneratingWin* ProgressWindow() const { return progress_.get(); }
-    CountDown* CountDownWindow() const { return countDown_; }
+    CountDown* CountDownWindow() const { return countDown_.get(); }
 
     // Where the toolbar (size) goes for a capture area on a desktop of the given size: above
     // the area, below it, or at the top centre when neither fits.
@@ -63,7 +63,8 @@ private:
     ui::WindowId captureArea_ = 0;
     std::unique_ptr<GeneratingWin> progress_;
     std::unique_ptr<CaptureDropDownList> dropDown_;
-    CountDown* countDown_ = nullptr;  // destroys itself when done
+    // Its window closes itself when done; the object stays (one count-down per process).
+    std::unique_ptr<CountDown> countDown_;
     ui::Control* captureBtn_ = nullptr;
     ui::Control* settingBtn_ = nullptr;
     ui::Control* audioBtn_ = nullptr;

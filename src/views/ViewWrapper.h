@@ -13,7 +13,7 @@ class ViewWrapper : public IActionListener {
 public:
     // Registers for its notification ids.
     ViewWrapper();
-    ~ViewWrapper() override;
+    ~ViewWrapper();
 
     void onAction(int32_t actionId, void* payload) override;
 

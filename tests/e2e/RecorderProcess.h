@@ -17,6 +17,7 @@
 #include "Await.h"
 #include "ChildProcess.h"
 #include "MediaProbe.h"
+#include "TestServers.h"
 
 namespace e2e {
 

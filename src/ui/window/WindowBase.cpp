@@ -297,6 +297,9 @@ Rect WindowBase::DesktopRect() {
 }
 
 void WindowBase::CenterWindow() {
+    if (offscreen_) {
+        return;  // no screen to be centred on
+    }
     const Rect desktop = DesktopRect();
     const Rect r = GetWindowRect();
     MoveWindow(desktop.left + (desktop.width() - r.width()) / 2,
