@@ -66,7 +66,7 @@ void recordThroughTheToolbar(const Language& language) {
 
     // The drop-down: 1280x720 is centred on the desktop, the toolbar goes above it.
     ASSERT_TRUE(toolbar.click("captureBtn"));
-    const WindowProbe dropDown = WindowProbe::find("CaptureDropDownList");
+    const WindowProbe dropDown = WindowProbe::find("Popup");
     ASSERT_TRUE(dropDown.awaitControl("all", language.screenItem, 10s));
     ASSERT_TRUE(dropDown.click("text:1280x720"));
     const Rect area{(kDesktopW - 1280) / 2, (kDesktopH - 720) / 2, (kDesktopW + 1280) / 2,
@@ -142,6 +142,14 @@ TEST(Toolbar, AFailedStartShowsAnAlertAndStaysIdle) {
         const WindowProbe alert = WindowProbe::find("Alert", 5s);
         ASSERT_NE(alert.id(), 0u);
         EXPECT_TRUE(alert.awaitControl("tipsLabel", "Exception occurred in initializion", 2s));
+        // Fitted to its text and centred (only then is a click aimed where it stays).
+        EXPECT_TRUE(waitFor(
+            [&] {
+                const Rect g = alert.geometry();
+                return g.width() > 0 && g.left == (kDesktopW - g.width()) / 2 &&
+                       g.top == (kDesktopH - g.height()) / 2;
+            },
+            2s, "the alert centred"));
         const auto opened = std::chrono::steady_clock::now();
         if (click) {
             ASSERT_TRUE(alert.click("tipsLabel"));

@@ -37,14 +37,25 @@ std::vector<std::string> split(const std::string& s, char by) {
 }  // namespace
 
 WindowProbe WindowProbe::find(const std::string& title, std::chrono::milliseconds deadline) {
+    // By the UTF-8 title (_NET_WM_NAME, what window managers show): a search by name would
+    // match the legacy WM_NAME, which SDL fills with a Latin-1 rendering of other scripts.
     unsigned long id = 0;
     waitFor(
         [&] {
-            int status = -1;
-            const std::string out = runAndCapture(
-                {"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, &status);
-            id = status == 0 ? std::strtoul(out.c_str(), nullptr, 10) : 0;
-            return id != 0;
+            std::istringstream visible(
+                runAndCapture({"xdotool", "search", "--onlyvisible", "--name", ""}));
+            std::string window;
+            while (visible >> window) {
+                std::string name = runAndCapture({"xdotool", "getwindowname", window});
+                if (!name.empty() && name.back() == '\n') {
+                    name.pop_back();
+                }
+                if (name == title) {
+                    id = std::strtoul(window.c_str(), nullptr, 10);
+                    return true;
+                }
+            }
+            return false;
         },
         deadline, "a window titled " + title);
     return WindowProbe(id);

@@ -660,8 +660,9 @@ void WindowBase::OnSdlEvent(const SDL_Event& e) {
             const bool down = e.type == SDL_MOUSEBUTTONDOWN;
             uint32_t msg = 0;
             if (e.button.button == SDL_BUTTON_LEFT) {
-                msg = down ? (e.button.clicks >= 2 ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN)
-                           : WM_LBUTTONUP;
+                // Every press is a press: SDL counts a quick second click as a double click
+                // even in another window, and no control here wants double clicks.
+                msg = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
             } else if (e.button.button == SDL_BUTTON_RIGHT) {
                 msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
             } else {
