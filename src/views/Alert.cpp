@@ -147,7 +147,7 @@ void Alert::FitToText() {
     }
     const int32_t w = label.width() + kMarginX;
     const int32_t h = label.height() + kMarginY;
-    const Rect desktop = IsOffscreen() ? Rect{0, 0, w, h} : DesktopRect();  // no screen off it
+    const Rect desktop = DesktopRect();
     MoveWindow(desktop.left + (desktop.width() - w) / 2, desktop.top + (desktop.height() - h) / 2,
                w, h);
     sized_ = true;
