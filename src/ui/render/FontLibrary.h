@@ -26,8 +26,8 @@ public:
 
     // The font for a spec; null when no font could be opened at all.
     TTF_Font* font(const FontSpec& spec);
-    // A font of the spec's size and style that has the character: the spec's own when it does,
-    // else a fallback face; the spec's own (drawing its missing-glyph box) when none has it.
+    // A font of the requested size and style that has the character: the requested face when it has it,
+    // else a fallback face; the requested one (drawing its missing-glyph box) when none has it.
     TTF_Font* fontFor(const FontSpec& spec, char32_t character);
 
     FontLibrary(const FontLibrary&) = delete;

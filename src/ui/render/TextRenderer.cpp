@@ -58,7 +58,7 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// A stretch of the line drawn with one font (the spec's, or a fallback for its characters).
+// A stretch of the line drawn with one font (the requested one, or a fallback for its characters).
 struct Run {
     TTF_Font* font = nullptr;
     std::string utf8;
