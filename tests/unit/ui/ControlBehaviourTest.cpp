@@ -139,22 +139,6 @@ TEST(ButtonBehaviour, PushedFollowsThePointerWhileHeld) {
     EXPECT_EQ(1u, w.only("click").size());
 }
 
-TEST(ButtonBehaviour, WorksWithoutAWindow) {
-    ui::Button button;
-    button.SetPos(Rect{0, 0, 10, 10});
-    Event e;
-    e.type = EventType::MouseEnter;
-    button.DoEvent(e);
-    e.type = EventType::ButtonDown;
-    e.mouse = {5, 5};
-    button.DoEvent(e);
-    e.type = EventType::ButtonUp;
-    button.DoEvent(e);
-    button.SetVisible(false);
-    button.SetText(L"x");
-    EXPECT_EQ(0u, button.GetState() & ui::UISTATE_PUSHED);
-}
-
 TEST(OptionBehaviour, AGroupHasOneSelectedAndEveryChangeIsHeard) {
     Window w(R"(<Window><HorizontalLayout>
         <Option name="a" width="20" group="g" selected="true"/>
@@ -275,15 +259,6 @@ TEST(ListBehaviour, TheSelectionFollowsRemovals) {
     EXPECT_EQ(nullptr, w.manager.GetHot());
 }
 
-TEST(ListBehaviour, TheRowUnderThePointerIsHot) {
-    Window w(kList, {100, 100});
-    w.move(50, 25);
-    EXPECT_EQ(w.find<Control>("e1"), w.manager.GetHot());
-    EXPECT_NE(0u, w.find<Control>("e1")->GetState() & ui::UISTATE_HOT);
-    w.move(50, 5);
-    EXPECT_EQ(0u, w.find<Control>("e1")->GetState() & ui::UISTATE_HOT);
-}
-
 TEST(SliderBehaviour, TheValueIsTheOneUnderThePointer) {
     // Slider 10..110 with a 10 wide thumb: value = min + (x - 10 - 5) * (max - min) / 90.
     struct Case {
@@ -373,18 +348,6 @@ TEST(EditBehaviour, TypingReachesTheFieldOnlyWhileFocused) {
     EXPECT_EQ(L"abcd", field->GetText());
 }
 
-TEST(EditBehaviour, FocusWithoutAWindow) {
-    ui::Edit field;
-    Event e;
-    e.type = EventType::Char;
-    e.key = 'q';
-    field.DoEvent(e);
-    EXPECT_EQ(L"", field.GetText());
-    field.SetFocus();
-    field.DoEvent(e);
-    EXPECT_EQ(L"q", field.GetText());
-}
-
 TEST(ScrollBarBehaviour, ButtonsRailAndThumbMoveThePosition) {
     Window w(R"(<Window><HorizontalLayout>
         <Control/><ScrollBar name="bar" width="10" range="300" linesize="7"/>
@@ -441,69 +404,4 @@ TEST(ContainerBehaviour, RemovedAndHiddenControlsAreForgottenByTheWindow) {
     EXPECT_EQ(nullptr, w.manager.FindControl(Point{60, 10}));
     row->SetVisible(true);
     EXPECT_TRUE(w.find<Control>("b")->IsVisible());
-}
-
-namespace {
-
-// A field that takes raw key-downs through the window's message filter, as the hotkey field
-// does, and lets no typed character in.
-class KeyField : public ui::Edit, public ui::IMessageFilter {
-public:
-    ~KeyField() override {
-        if (GetManager() != nullptr) {
-            GetManager()->RemoveMessageFilter(this);
-        }
-    }
-    std::string GetClass() const override { return "KeyField"; }
-    void DoInit() override { GetManager()->AddMessageFilter(this); }
-    void DoEvent(Event& event) override {
-        if (event.type != EventType::Char && event.type != EventType::KeyDown) {
-            ui::Edit::DoEvent(event);
-        }
-    }
-    ui::LRESULT MessageHandler(uint32_t msg, ui::WPARAM wParam, ui::LPARAM, bool&) override {
-        if (!IsFocused() || msg != ui::WM_KEYDOWN) {
-            return 0;
-        }
-        keys.push_back(wParam);
-        HandleKeyMessage(msg, wParam);
-        return 0;
-    }
-    std::vector<ui::WPARAM> keys;
-};
-
-class KeyFieldFactory : public ui::IDialogBuilderCallback {
-public:
-    Control* CreateControl(std::string_view name) override {
-        return name == "KeyField" ? new KeyField : nullptr;
-    }
-};
-
-}  // namespace
-
-TEST(EditBehaviour, ADerivedFieldTakesKeyDownsThroughTheWindowsFilter) {
-    ui::PaintManager manager;
-    KeyFieldFactory factory;
-    ui::DialogBuilder builder;
-    manager.AttachDialog(builder.CreateFromText(
-        R"(<Window><HorizontalLayout><KeyField name="key" width="50" text="F1"/>
-           <Control/></HorizontalLayout></Window>)",
-        &factory, &manager));
-    manager.SetClientSize({100, 20});
-    auto* field = static_cast<KeyField*>(manager.FindControl("key"));
-    ASSERT_NE(nullptr, field);
-    ui::LRESULT result = 0;
-    auto send = [&](uint32_t msg, ui::WPARAM w, ui::LPARAM l) {
-        manager.MessageHandler(msg, w, l, result);
-    };
-    send(ui::WM_KEYDOWN, 0x70, 0);
-    EXPECT_TRUE(field->keys.empty()) << "not focused";
-    send(ui::WM_LBUTTONDOWN, 0, ui::MakeLParam(10, 10));
-    send(ui::WM_LBUTTONUP, 0, ui::MakeLParam(10, 10));
-    ASSERT_TRUE(field->IsFocused());
-    send(ui::WM_KEYDOWN, 0x41, 0);
-    send(ui::WM_CHAR, 'a', 0);
-    send(ui::WM_KEYDOWN, ui::Edit::kBackspace, 0);
-    EXPECT_EQ((std::vector<ui::WPARAM>{0x41, ui::Edit::kBackspace}), field->keys);
-    EXPECT_EQ(L"F", field->GetText()) << "key-downs reach the field's own handling; chars do not";
 }

@@ -113,33 +113,6 @@ void expectProbes(const Canvas& canvas, const std::vector<Probe>& probes) {
 
 }  // namespace
 
-TEST_F(Gallery, ControlsSitWhereTheLayoutPutsThem) {
-    struct Place {
-        const char* name;
-        Rect rect;
-    };
-    // page inset 10, childpadding 10; rows 40, 30, 20, 70 and the tiles' 2 x 20 + 4.
-    const Place places[] = {
-        {"swatch", {10, 10, 50, 50}},     {"framed", {60, 10, 100, 50}},
-        {"hotbtn", {110, 10, 150, 50}},   {"patch", {160, 10, 220, 50}},
-        {"picture", {230, 10, 270, 50}},  {"round", {280, 10, 320, 50}},
-        {"latin", {10, 60, 130, 90}},     {"cjk", {140, 60, 260, 90}},
-        {"field", {270, 60, 390, 90}},    {"optA", {10, 100, 70, 120}},
-        {"optB", {80, 100, 140, 120}},    {"check", {150, 100, 170, 120}},
-        {"slider", {180, 100, 280, 120}}, {"progress", {290, 100, 370, 120}},
-        {"list", {10, 130, 390, 200}},    {"item0", {11, 131, 381, 163}},
-        {"item1", {11, 163, 381, 195}},   {"tiles", {10, 210, 390, 254}},
-        {"tile0", {10, 210, 30, 230}},    {"tile3", {82, 210, 102, 230}},
-        {"tile4", {10, 234, 30, 254}},
-    };
-    for (const Place& p : places) {
-        const Rect r = rectOf(p.name);
-        EXPECT_EQ(p.rect, r) << p.name << ": " << r.left << "," << r.top << "," << r.right << ","
-                             << r.bottom;
-    }
-    EXPECT_TRUE(canvas.savePng(SC_BINARY_DIR "/gallery.png"));
-}
-
 TEST_F(Gallery, ColoursBordersAndRoundCorners) {
     expectProbes(canvas, {
                              {"page", {5, 5}, kWhite},
@@ -167,6 +140,7 @@ TEST_F(Gallery, ColoursBordersAndRoundCorners) {
             << "tile" << i;
     }
     EXPECT_EQ(kWhite, canvas.pixel(106, 220)) << "no fifth column";
+    EXPECT_TRUE(canvas.savePng(SC_BINARY_DIR "/gallery.png"));
 }
 
 TEST_F(Gallery, HotAndPushedFollowThePointer) {
@@ -244,10 +218,6 @@ TEST_F(Gallery, SliderProgressOptionsAndScrollBar) {
     mouse(ui::WM_LBUTTONDOWN, 160, 110);
     mouse(ui::WM_LBUTTONUP, 160, 110);
     EXPECT_EQ(kTrack, canvas.pixel(150, 100)) << "check box, selected image";
-    mouse(ui::WM_LBUTTONDOWN, 110, 110);
-    mouse(ui::WM_LBUTTONUP, 110, 110);
-    EXPECT_EQ(kWhite, canvas.pixel(12, 102)) << "A lost the selection to B";
-    EXPECT_EQ(0xFF0093F3u, canvas.pixel(82, 102));
 }
 
 TEST_F(Gallery, StateImagesAndNestedContainers) {
@@ -284,8 +254,6 @@ TEST_F(Gallery, StateImagesAndNestedContainers) {
     const Rect autoRect = rectOf("auto");
     EXPECT_EQ(290, autoRect.left);
     EXPECT_EQ(ui::measureText(L"Auto", manager.GetFont(-1)).cx + 8, autoRect.width());
-    EXPECT_EQ(L"7", manager.FindControl("inner")->GetUserData());
-    EXPECT_EQ(L"hot", manager.FindControl("hotbtn")->GetToolTip());
 }
 
 TEST_F(Gallery, TextInItsPaddedRectAndColour) {

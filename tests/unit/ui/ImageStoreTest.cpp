@@ -104,37 +104,6 @@ TEST(ImageStore, NamedImagesAreAddedReplacedAndRemoved) {
     EXPECT_EQ(0u, canvas.pixel(3, 3));
 }
 
-TEST(ImageStore, DrawPlacesSourceAtDestWithinTheControl) {
-    ImageStore store;
-    auto bitmap = std::make_shared<Bitmap>(8, 8, false);
-    for (int32_t i = 0; i < 64; ++i) {
-        bitmap->pixels()[i] = 0xFF000000u | static_cast<uint32_t>(i + 1);
-    }
-    store.addImage("pic", bitmap);
-    const Rect control{10, 20, 30, 30};
-    Canvas canvas(40, 40);
-    // dest runs past the control's bottom: that part is cut off.
-    ASSERT_TRUE(store.draw(canvas, control, "file='pic' source='2,3,6,8' dest='4,6,8,11'"));
-    for (int32_t y = 0; y < 40; ++y) {
-        for (int32_t x = 0; x < 40; ++x) {
-            const bool in = x >= 14 && x < 18 && y >= 26 && y < 30;
-            const uint32_t expected = in ? bitmap->pixel(2 + x - 14, 3 + y - 26) : 0u;
-            ASSERT_EQ(expected, canvas.pixel(x, y)) << x << "," << y;
-        }
-    }
-    // Without dest the image fills the control.
-    canvas.clear(0);
-    ASSERT_TRUE(store.draw(canvas, control, "pic"));
-    EXPECT_EQ(bitmap->pixel(0, 0), canvas.pixel(10, 20));
-    EXPECT_EQ(bitmap->pixel(7, 7), canvas.pixel(29, 29));
-    EXPECT_EQ(0u, canvas.pixel(30, 29));
-
-    canvas.clear(0);
-    EXPECT_FALSE(store.draw(canvas, control, "file='pic' dest='1,2"));
-    EXPECT_FALSE(store.draw(canvas, control, "file='nothing'"));
-    EXPECT_EQ(0u, canvas.pixel(15, 25));
-}
-
 TEST(ImageStore, BuiltInImagesDecodeOnceForEveryWindow) {
     ImageStore a;
     ImageStore b;

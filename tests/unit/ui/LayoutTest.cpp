@@ -10,7 +10,6 @@
 #include "ui/controls/TileLayout.h"
 #include "ui/controls/VerticalLayout.h"
 #include "ui/layout/DialogBuilder.h"
-#include "ui/render/TextRenderer.h"
 
 using ui::Control;
 
@@ -167,25 +166,6 @@ TEST(Layout, TilesWithoutItemSizeShareTheWidth) {
                         {"b", {29, 0, 54, 30}},
                         {"d", {87, 0, 112, 30}},
                         {"e", {0, 34, 25, 44}}});
-}
-
-TEST(Layout, AutoCalcWidthLabelIsAsWideAsItsText) {
-    auto root = placed(R"(<HorizontalLayout inset="16,10,16,10" childpadding="12">
-        <Label name="tips" autocalcwidth="true" textpadding="3,0,5,0" text="Saved to disk"/>
-        <Control name="rest"/>
-      </HorizontalLayout>)",
-                       Rect{0, 0, 400, 64});
-    ASSERT_NE(nullptr, root);
-    const int32_t text = ui::measureText(L"Saved to disk", ui::FontSpec{}).cx;
-    ASSERT_GT(text, 0);
-    Control* tips = root->FindControlByName("tips");
-    expectRects(*root, {{"tips", {16, 10, 16 + text + 8, 54}},
-                        {"rest", {16 + text + 8 + 12, 10, 384, 54}}});
-    EXPECT_EQ(text + 8, tips->GetFixedWidth());
-    // An empty text has no width.
-    tips->SetText(L"");
-    root->SetPos(Rect{0, 0, 400, 64});
-    EXPECT_EQ(0, tips->GetPos().width());
 }
 
 TEST(Layout, ATallListScrollsItsRows) {

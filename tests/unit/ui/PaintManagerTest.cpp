@@ -1,7 +1,6 @@
-// What a window's paint manager does with the messages it is given, off-screen: hot and
-// pushed controls, capture while a button is held, focus with its notifications, key messages
-// through filters, the set-cursor flag, control timers, tooltips, and repainting only what
-// was invalidated.
+// What a window's paint manager does with the messages it is given, off-screen: capture while
+// a button is held, key filters, the set-cursor flag, control timers, tooltips, and repainting
+// only what was invalidated. Focus is checked with a real field in ControlBehaviourTest.
 
 #include "ui/core/PaintManager.h"
 
@@ -32,12 +31,8 @@ public:
             "move",  "leave",  "enter",   "hover", "down", "up",       "dbl",       "rdown", "rup",
             "wheel", "cursor", "keydown", "keyup", "char", "setfocus", "killfocus", "timer"};
         log_->push_back(GetName() + ":" + names[static_cast<int>(event.type)]);
-        if (event.type == EventType::ButtonDown && focusOnPress) {
-            GetManager()->SetFocus(this);
-        }
         Control::DoEvent(event);
     }
-    bool focusOnPress = false;
 
 private:
     std::vector<std::string>* log_;
@@ -120,21 +115,6 @@ TEST_F(PaintManagerTest, HotFollowsThePointerButAPressedControlKeepsTheMouse) {
     EXPECT_EQ(log, (std::vector<std::string>{"a:move", "a:up", "a:leave", "b:enter"}));
     EXPECT_FALSE(host.captured);
     EXPECT_EQ(pm.GetHot(), b);
-}
-
-TEST_F(PaintManagerTest, FocusMovesWithNotificationsAndKeysGoToTheFocusedControl) {
-    a->focusOnPress = true;
-    send(ui::WM_LBUTTONDOWN, 10, 10);
-    send(ui::WM_LBUTTONUP, 10, 10);
-    EXPECT_EQ(pm.GetFocus(), a);
-    log.clear();
-    ui::LRESULT r = 0;
-    pm.MessageHandler(ui::WM_KEYDOWN, 0x77, 0, r);
-    EXPECT_EQ(log, std::vector<std::string>{"a:keydown"});
-    // A press on another control takes the focus away.
-    send(ui::WM_LBUTTONDOWN, 70, 10);
-    EXPECT_EQ(pm.GetFocus(), nullptr);
-    EXPECT_EQ(notes.heard, (std::vector<std::string>{"setfocus:a", "killfocus:a"}));
 }
 
 TEST_F(PaintManagerTest, AFilterSeesKeysFirstAndCanKeepThem) {

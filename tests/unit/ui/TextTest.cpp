@@ -46,33 +46,6 @@ Canvas drawn(const std::wstring& text, const FontSpec& font, const Rect& rect, u
 
 }  // namespace
 
-TEST(Text, LatinDrawsInTheColourInsideItsRect) {
-    const FontSpec arial{"Arial", 14};
-    const ui::Size size = ui::measureText(L"Hello", arial);
-    EXPECT_GT(size.cx, 14);
-    EXPECT_GE(size.cy, 14);
-    const Rect rect{20, 10, 120, 40};
-    const Canvas canvas =
-        drawn(L"Hello", arial, rect, TextAlign::Left | TextAlign::VCenter, 0xFFFF0000);
-    const Ink ink = inkOf(canvas, kWhite);
-    EXPECT_GT(ink.count, 20);
-    EXPECT_GE(ink.box.left, rect.left);
-    EXPECT_LE(ink.box.right, rect.left + size.cx);
-    EXPECT_GE(ink.box.top, rect.top);
-    EXPECT_LE(ink.box.bottom, rect.bottom);
-    // Red over white at any coverage keeps red full and green equal to blue.
-    bool full = false;
-    for (int32_t y = 0; y < canvas.height(); ++y) {
-        for (int32_t x = 0; x < canvas.width(); ++x) {
-            const Argb p = canvas.pixel(x, y);
-            ASSERT_EQ(0xFFu, (p >> 16) & 0xFF) << x << "," << y;
-            ASSERT_EQ((p >> 8) & 0xFF, p & 0xFF) << x << "," << y;
-            full = full || p == 0xFFFF0000;
-        }
-    }
-    EXPECT_TRUE(full) << "no glyph pixel took the full colour";
-}
-
 TEST(Text, AlignmentMovesTheLineWithinTheRect) {
     const FontSpec font{"Arial", 12};
     const ui::Size size = ui::measureText(L"Align me", font);
@@ -140,14 +113,6 @@ void expectDistinctGlyphs(const std::wstring& text, const FontSpec& font) {
             EXPECT_NE(a, b) << "characters " << i << " and " << j << " look the same";
         }
     }
-}
-
-TEST(Text, ChineseFaceHasTheGlyphs) {
-    const FontSpec yahei{"微软雅黑", 16};
-    EXPECT_NE(0, TTF_GlyphIsProvided32(ui::FontLibrary::instance().font(yahei), U'捕'));
-    expectDistinctGlyphs(L"捕获设置", yahei);
-    const ui::Size size = ui::measureText(L"捕获设置", yahei);
-    EXPECT_GE(size.cx, 4 * 16 * 3 / 4);
 }
 
 TEST(Text, ChineseInALatinFaceFallsBack) {

@@ -1,8 +1,9 @@
-// The count-down, the alerts and the progress window, off-screen. Their timers are driven by
-// handing them WM_TIMER, so a test takes no seconds.
+// The count-down, the alerts and the progress window, off-screen with their real layouts.
+// Their timers are driven by handing them WM_TIMER, so a test takes no seconds.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "ViewsTestSupport.h"
@@ -16,73 +17,31 @@ namespace {
 
 constexpr uint32_t kTooltipTimer = ui::PaintManager::kToolTipTimer;
 
-class TestCountDown : public CountDown {
-public:
-    TestCountDown(ui::WindowId notify, std::wstring hint)
-        : CountDown(notify, std::move(hint), Unopened{}) {
-        Open(true);
-    }
-    std::string GetLayoutText() const override {
-        return R"(<Window size="218,256">
-  <VerticalLayout bkcolor="#ff000000" inset="24,24,24,24">
-    <Label name="tipsLabel" textcolor="#ffffffff" align="center" text="3"/>
-    <Label name="countDownLabel" textcolor="#ffffffff" align="center" text="3"/>
-  </VerticalLayout>
-</Window>)";
-    }
-    std::wstring shown() { return GetPaintManager().FindControl("countDownLabel")->GetText(); }
-    std::wstring hint() { return GetPaintManager().FindControl("tipsLabel")->GetText(); }
-};
+std::wstring textOf(ui::WindowImplBase& window, const char* name) {
+    return window.GetPaintManager().FindControl(name)->GetText();
+}
 
 TEST(CountDownTest, Shows3Then2Then1AndNotifiesOnTheThirdTick) {
     viewstest::MessageLog toolbar;
-    TestCountDown countDown(toolbar.GetHWND(), L"Press 'F8' end recording");
+    CountDown countDown(toolbar.GetHWND(), L"Press 'F8' end recording", true);
     const ui::WindowId window = countDown.GetHWND();
-    EXPECT_EQ(countDown.hint(), L"Press 'F8' end recording");
-    EXPECT_EQ(countDown.shown(), L"3");
+    EXPECT_EQ(textOf(countDown, "tipsLabel"), L"Press 'F8' end recording");
     EXPECT_TRUE(countDown.IsWindowVisible());
-
-    ui::SendMessage(window, ui::WM_TIMER, CountDown::kTimer);
-    EXPECT_EQ(countDown.shown(), L"2");
-    // Another timer of the window (a tooltip's) is not a second.
-    ui::SendMessage(window, ui::WM_TIMER, kTooltipTimer);
-    EXPECT_EQ(countDown.shown(), L"2");
-    ui::SendMessage(window, ui::WM_TIMER, CountDown::kTimer);
-    EXPECT_EQ(countDown.shown(), L"1");
-    EXPECT_TRUE(toolbar.heard.empty());
-
-    ui::SendMessage(window, ui::WM_TIMER, CountDown::kTimer);
+    for (const wchar_t* shown : {L"3", L"2", L"1"}) {
+        EXPECT_EQ(textOf(countDown, "countDownLabel"), shown);
+        EXPECT_TRUE(toolbar.heard.empty());
+        ui::SendMessage(window, ui::WM_TIMER, kTooltipTimer);  // not a second
+        ui::SendMessage(window, ui::WM_TIMER, CountDown::kTimer);
+    }
     EXPECT_EQ(toolbar.heard, std::vector<uint32_t>{WM_COUNTDOWN_FINISHED});
     EXPECT_FALSE(ui::WindowBase::IsWindow(window));
-    // Gone, it hears no more ticks.
     ui::SendMessage(window, ui::WM_TIMER, CountDown::kTimer);
-    EXPECT_EQ(toolbar.heard.size(), 1u);
+    EXPECT_EQ(toolbar.heard.size(), 1u) << "a closed count-down heard a tick";
 }
 
-class TestAlert : public Alert {
-public:
-    TestAlert(const wchar_t* text, int32_t duration, void (*callback)())
-        : Alert(text, 1000, duration, callback) {
-        Open(true);
-    }
-    std::string GetLayoutText() const override {
-        return R"(<Window size="250,64" bktrans="true">
-  <Font id="0" name="Arial" size="14" bold="true"/>
-  <HorizontalLayout name="container" inset="16,10,16,10" childpadding="12">
-    <Label name="tipsLabel" font="0" textcolor="#ffd0d0d0" autocalcwidth="true" align="center"/>
-  </HorizontalLayout>
-</Window>)";
-    }
-    Rect label() { return GetPaintManager().FindControl("tipsLabel")->GetPos(); }
-};
-
 bool isLive(const Alert* alert) {
-    for (const Alert* a : Alert::Live()) {
-        if (a == alert) {
-            return true;
-        }
-    }
-    return false;
+    const auto& live = Alert::Live();
+    return std::find(live.begin(), live.end(), alert) != live.end();
 }
 
 TEST(AlertTest, FitsItsTextOnTheFirstPaintAndClosesOnItsLastTick) {
@@ -97,17 +56,18 @@ TEST(AlertTest, FitsItsTextOnTheFirstPaintAndClosesOnItsLastTick) {
         {L"See the help page", 10000, 10},
     };
     for (const Case& c : cases) {
-        auto* alert = new TestAlert(c.text, c.duration, nullptr);
+        Alert* alert = Alert::Show(c.text, 1000, c.duration, nullptr, true);
         const ui::WindowId window = alert->GetHWND();
         ASSERT_TRUE(isLive(alert));
         const Rect before = alert->GetWindowRect();
         alert->UpdateWindow();  // the first paint
-        const Rect label = alert->label();
+        const Rect label = alert->GetPaintManager().FindControl("tipsLabel")->GetPos();
         const Rect after = alert->GetWindowRect();
         if (*c.text == L'\0') {
             EXPECT_EQ(label.width(), 0);
             EXPECT_EQ(after, before) << "an alert without text was resized";
         } else {
+            // The layout's inset is 16,10,16,10.
             EXPECT_GT(label.width(), 0);
             EXPECT_EQ(after.width(), label.width() + 32);
             EXPECT_EQ(after.height(), label.height() + 20);
@@ -115,8 +75,7 @@ TEST(AlertTest, FitsItsTextOnTheFirstPaintAndClosesOnItsLastTick) {
             EXPECT_EQ(after.left, desktop.left + (desktop.width() - after.width()) / 2);
             EXPECT_EQ(after.top, desktop.top + (desktop.height() - after.height()) / 2);
         }
-        // The paint manager's own timers do not count.
-        ui::SendMessage(window, ui::WM_TIMER, kTooltipTimer);
+        ui::SendMessage(window, ui::WM_TIMER, kTooltipTimer);  // not a tick
         for (int tick = 1; tick < c.ticks; ++tick) {
             ui::SendMessage(window, ui::WM_TIMER, Alert::kTimer);
             ASSERT_TRUE(ui::WindowBase::IsWindow(window)) << "closed on tick " << tick;
@@ -127,7 +86,6 @@ TEST(AlertTest, FitsItsTextOnTheFirstPaintAndClosesOnItsLastTick) {
     }
 }
 
-// What the click callback saw.
 int callbackRuns = 0;
 bool liveDuringCallback = false;
 void onAlertClicked() {
@@ -136,51 +94,30 @@ void onAlertClicked() {
 }
 
 TEST(AlertTest, AClickRunsTheCallbackThenClosesAtOnce) {
-    struct Case {
-        void (*callback)();
-        int runs;
-    };
-    for (const Case& c : {Case{onAlertClicked, 1}, Case{nullptr, 0}}) {
+    for (void (*callback)() : {onAlertClicked, static_cast<void (*)()>(nullptr)}) {
         callbackRuns = 0;
         liveDuringCallback = false;
-        auto* alert = new TestAlert(L"Click for help", 10000, c.callback);
-        const ui::WindowId window = alert->GetHWND();
+        const ui::WindowId window =
+            Alert::Show(L"Click for help", 1000, 10000, callback, true)->GetHWND();
         ui::SendMessage(window, ui::WM_MOUSEMOVE, 0, ui::MakeLParam(5, 5));
         ui::SendMessage(window, ui::WM_LBUTTONDOWN, 0, ui::MakeLParam(5, 5));
-        EXPECT_EQ(callbackRuns, c.runs);
-        EXPECT_EQ(liveDuringCallback, c.runs > 0) << "the callback ran after the close";
+        EXPECT_EQ(callbackRuns, callback != nullptr ? 1 : 0);
+        EXPECT_EQ(liveDuringCallback, callback != nullptr) << "the callback ran after the close";
         EXPECT_FALSE(ui::WindowBase::IsWindow(window));
         EXPECT_TRUE(Alert::Live().empty());
     }
 }
 
-class TestGeneratingWin : public GeneratingWin {
-public:
-    TestGeneratingWin() : GeneratingWin(Unopened{}) { Open(true); }
-    std::string GetLayoutText() const override {
-        return R"(<Window size="250,64">
-  <VerticalLayout bkcolor="#ffffffff" inset="25,12,25,12" childpadding="8">
-    <HorizontalLayout width="200" height="18">
-      <Label name="taskName" width="170" height="18"/>
-      <Label name="progressCaption" width="30" height="18" align="right" text="0%"/>
-    </HorizontalLayout>
-    <Progress name="progress" width="200" height="4" value="0"/>
-  </VerticalLayout>
-</Window>)";
-    }
-};
-
 TEST(GeneratingWinTest, ShowsThePercentInTheBarAndTheCaption) {
-    TestGeneratingWin win;
-    ui::PaintManager& pm = win.GetPaintManager();
-    auto* bar = static_cast<ui::Progress*>(pm.FindControl("progress"));
+    GeneratingWin win(true);
+    auto* bar = static_cast<ui::Progress*>(win.GetPaintManager().FindControl("progress"));
     for (int32_t percent : {0, 37, 100}) {
         win.SetProgress(percent);
         EXPECT_EQ(bar->GetValue(), percent);
-        EXPECT_EQ(pm.FindControl("progressCaption")->GetText(), std::to_wstring(percent) + L"%");
+        EXPECT_EQ(textOf(win, "progressCaption"), std::to_wstring(percent) + L"%");
     }
     win.SetTaskName(L"Flushing audio buffers");
-    EXPECT_EQ(pm.FindControl("taskName")->GetText(), L"Flushing audio buffers");
+    EXPECT_EQ(textOf(win, "taskName"), L"Flushing audio buffers");
 }
 
 }  // namespace

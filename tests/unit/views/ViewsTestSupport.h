@@ -1,8 +1,8 @@
 #pragma once
 
-// What the views' tests listen with: the actions the views send, and an off-screen window
-// standing for the toolbar that records the messages it gets.
+// The actions the views send, and an off-screen stand-in for the toolbar.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -14,8 +14,8 @@
 
 namespace viewstest {
 
-// The SetHotkey and ChooseCaptureArea actions sent, in order. The dispatcher never lets a
-// listener go, so there is one for the whole test program; each test clears it.
+// The SetHotkey and ChooseCaptureArea actions sent. One for the program (the dispatcher keeps
+// its listeners); each test clears it.
 class ActionLog : public IActionListener {
 public:
     static ActionLog& instance() {
@@ -50,7 +50,7 @@ public:
     std::function<void()> onHotkey;  // runs as a SetHotkey arrives (the Store's answer)
 };
 
-// An off-screen window that records the private messages (WM_USER and above) it gets.
+// Records the private messages (WM_USER and above) it gets.
 class MessageLog : public ui::WindowBase {
 public:
     MessageLog() { CreateOffscreen(L"toolbar", ui::WS_POPUP, 0); }
@@ -64,12 +64,7 @@ public:
     }
 
     bool has(uint32_t msg) const {
-        for (uint32_t m : heard) {
-            if (m == msg) {
-                return true;
-            }
-        }
-        return false;
+        return std::find(heard.begin(), heard.end(), msg) != heard.end();
     }
 
     std::vector<uint32_t> heard;
