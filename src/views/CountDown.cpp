@@ -12,14 +12,7 @@ constexpr int32_t kTickMs = 1000;
 }  // namespace
 
 CountDown::CountDown(ui::WindowId notify, std::wstring hint, bool offscreen)
-    : CountDown(notify, std::move(hint), Unopened{}) {
-    Open(offscreen);
-}
-
-CountDown::CountDown(ui::WindowId notify, std::wstring hint, Unopened)
-    : notify_(notify), hint_(std::move(hint)) {}
-
-void CountDown::Open(bool offscreen) {
+    : notify_(notify), hint_(std::move(hint)) {
     const uint32_t style = ui::WS_POPUP | ui::WS_VISIBLE;
     const uint32_t exStyle = ui::WS_EX_TOOLWINDOW | ui::WS_EX_TOPMOST;
     if (offscreen) {

@@ -23,12 +23,6 @@ public:
 
     static constexpr uint32_t kTimer = 1;
 
-protected:
-    // For subclasses with a layout of their own: no window until Open.
-    struct Unopened {};
-    CountDown(ui::WindowId notify, std::wstring hint, Unopened);
-    void Open(bool offscreen);
-
 private:
     ui::WindowId notify_;
     std::wstring hint_;

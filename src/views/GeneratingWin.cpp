@@ -3,10 +3,6 @@
 #include "ui/controls/Progress.h"
 
 GeneratingWin::GeneratingWin(bool offscreen) {
-    Open(offscreen);
-}
-
-void GeneratingWin::Open(bool offscreen) {
     const uint32_t style = ui::WS_POPUP | ui::WS_VISIBLE;
     const uint32_t exStyle = ui::WS_EX_TOOLWINDOW | ui::WS_EX_TOPMOST;
     if (offscreen) {

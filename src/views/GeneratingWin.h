@@ -24,12 +24,6 @@ public:
     void SetProgress(int32_t percent);
     void SetTaskName(const std::wstring& name);
 
-protected:
-    // For subclasses with a layout of their own: no window until Open.
-    struct Unopened {};
-    explicit GeneratingWin(Unopened) {}
-    void Open(bool offscreen);
-
 private:
     ui::Progress* progress_ = nullptr;
     ui::Control* progressCaption_ = nullptr;
