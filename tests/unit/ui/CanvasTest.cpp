@@ -88,29 +88,6 @@ TEST(Canvas, FillBlendsSourceOver) {
     }
 }
 
-TEST(Canvas, DrawRectColoursOnlyTheBorderInside) {
-    const Rect r{2, 3, 14, 12};
-    const int32_t pen = 2;
-    const Argb colour = 0x80FF0000;
-    Canvas canvas(16, 16);
-    canvas.clear(kMarker);
-    canvas.drawRect(r, pen, colour);
-    const Argb once = referenceOver(kMarker, colour);
-    for (int32_t y = 0; y < 16; ++y) {
-        for (int32_t x = 0; x < 16; ++x) {
-            const bool inRect = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-            const bool inInner =
-                x >= r.left + pen && x < r.right - pen && y >= r.top + pen && y < r.bottom - pen;
-            if (inRect && !inInner) {
-                // Blended exactly once, corners included.
-                EXPECT_TRUE(near(once, canvas.pixel(x, y))) << x << "," << y;
-            } else {
-                EXPECT_EQ(kMarker, canvas.pixel(x, y)) << x << "," << y;
-            }
-        }
-    }
-}
-
 TEST(Canvas, ClipScopeConfinesDrawingAndRestores) {
     Canvas canvas(20, 20);
     const Rect whole{0, 0, 20, 20};
@@ -132,40 +109,6 @@ TEST(Canvas, ClipScopeConfinesDrawingAndRestores) {
     EXPECT_EQ(whole, canvas.clip());
     canvas.fillRect(whole, 0xFF0000FF);
     EXPECT_EQ(0xFF0000FFu, canvas.pixel(0, 0));
-}
-
-TEST(Canvas, RoundRectKeepsCornersAndFillsTheRest) {
-    const Rect r{10, 10, 50, 40};
-    const Argb colour = 0xFF3366CC;
-    Canvas filled(60, 50);
-    filled.clear(kMarker);
-    filled.fillRoundRect(r, 16, 12, colour);
-    Canvas ring(60, 50);
-    ring.clear(kMarker);
-    ring.drawRoundRect(r, 16, 12, 2, colour);
-    // The outermost corner pixels lie outside the ellipse; the straight edges and the middle do
-    // not.
-    for (const Point p : {Point{10, 10}, Point{49, 10}, Point{10, 39}, Point{49, 39}}) {
-        EXPECT_EQ(kMarker, filled.pixel(p.x, p.y)) << p.x << "," << p.y;
-        EXPECT_EQ(kMarker, ring.pixel(p.x, p.y)) << p.x << "," << p.y;
-    }
-    for (const Point p : {Point{30, 10}, Point{10, 25}, Point{49, 25}, Point{30, 39}}) {
-        EXPECT_EQ(colour, filled.pixel(p.x, p.y)) << p.x << "," << p.y;
-        EXPECT_EQ(colour, ring.pixel(p.x, p.y)) << p.x << "," << p.y;
-    }
-    EXPECT_EQ(colour, filled.pixel(30, 25));
-    EXPECT_EQ(kMarker, ring.pixel(30, 25));
-    EXPECT_EQ(kMarker, ring.pixel(12, 25));  // just inside a 2-pixel border
-    EXPECT_EQ(kMarker, filled.pixel(9, 25));
-    // The corner curve is anti-aliased: somewhere along it a pixel is partly covered.
-    bool partial = false;
-    for (int32_t y = 10; y < 16; ++y) {
-        for (int32_t x = 10; x < 18; ++x) {
-            const Argb p = filled.pixel(x, y);
-            partial = partial || (p != kMarker && p != colour);
-        }
-    }
-    EXPECT_TRUE(partial);
 }
 
 TEST(Canvas, BitmapSourceLandsInDest) {

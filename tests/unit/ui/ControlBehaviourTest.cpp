@@ -292,29 +292,6 @@ TEST(SliderBehaviour, TheValueIsTheOneUnderThePointer) {
     }
 }
 
-TEST(SliderBehaviour, SetValueClampsAndRaisesNothing) {
-    Window w(R"(<Window><HorizontalLayout><Slider name="s" value="40" enabled="false"/>
-        <Progress name="p" min="10" max="20" value="15"/></HorizontalLayout></Window>)",
-             {200, 16});
-    auto* s = w.find<ui::Slider>("s");
-    auto* p = w.find<ui::Progress>("p");
-    EXPECT_EQ(40, s->GetValue());
-    EXPECT_EQ(15, p->GetValue());
-    const std::pair<int32_t, int32_t> values[] = {{150, 100}, {-3, 0}, {77, 77}};
-    for (const auto& [in, out] : values) {
-        s->SetValue(in);
-        EXPECT_EQ(out, s->GetValue()) << in;
-    }
-    p->SetValue(25);
-    EXPECT_EQ(20, p->GetValue());
-    p->SetValue(0);
-    EXPECT_EQ(10, p->GetValue());
-    // A disabled slider does not follow the pointer.
-    w.click(5, 8);
-    EXPECT_EQ(77, s->GetValue());
-    EXPECT_TRUE(w.heard.empty());
-}
-
 TEST(EditBehaviour, TypingReachesTheFieldOnlyWhileFocused) {
     Window w(R"(<Window><HorizontalLayout>
         <Edit name="field" width="100" maxchar="4"/><Button name="other"/>
