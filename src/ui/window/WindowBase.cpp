@@ -197,7 +197,7 @@ bool WindowBase::Create(WindowId parent, const std::wstring& title, uint32_t sty
         return false;
     }
     WindowEvents::instance().listen();
-    parent_ = parent;
+    (void)parent;  // popups are placed by their owners; no system link is needed
     style_ = style;
     exStyle_ = exStyle;
     Uint32 flags = SDL_WINDOW_HIDDEN;
@@ -375,7 +375,7 @@ Rect WindowBase::GetWindowRect() const {
 }
 
 bool WindowBase::IsIconic() const {
-    return sdl_ != nullptr && (SDL_GetWindowFlags(sdl_) & SDL_WINDOW_MINIMIZED) != 0;
+    return sdl_ != nullptr ? (SDL_GetWindowFlags(sdl_) & SDL_WINDOW_MINIMIZED) != 0 : minimized_;
 }
 
 void WindowBase::Minimize() {

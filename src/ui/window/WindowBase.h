@@ -134,11 +134,10 @@ private:
     bool offscreen_ = false;
     uint32_t style_ = 0;
     uint32_t exStyle_ = 0;
-    WindowId parent_ = 0;
     bool visible_ = false;
     bool enabled_ = true;
     bool paintPosted_ = false;
-    bool minimized_ = false;
+    bool minimized_ = false;  // what IsIconic says of an off-screen window
     bool focused_ = false;
     Size clientSize_;
     Rect margins_;
