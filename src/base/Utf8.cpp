@@ -6,7 +6,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void appendUtf8(std::string& out, char32_t c) {
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t c) {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
         c = kReplacement;
     }
@@ -27,6 +29,8 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
+namespace {
+
 void appendWide(std::wstring& out, char32_t c) {
     if constexpr (sizeof(wchar_t) == 2) {
         if (c >= 0x10000) {
@@ -41,8 +45,8 @@ void appendWide(std::wstring& out, char32_t c) {
 
 }  // namespace
 
-std::string WideToUtf8(std::wstring_view wide) {
-    std::string out;
+std::u32string WideToCodePoints(std::wstring_view wide) {
+    std::u32string out;
     out.reserve(wide.size());
     for (size_t i = 0; i < wide.size(); ++i) {
         char32_t c = static_cast<char32_t>(wide[i]);
@@ -55,7 +59,16 @@ std::string WideToUtf8(std::wstring_view wide) {
                 }
             }
         }
-        appendUtf8(out, c);
+        out.push_back(c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? kReplacement : c);
+    }
+    return out;
+}
+
+std::string WideToUtf8(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (char32_t c : WideToCodePoints(wide)) {
+        AppendUtf8(out, c);
     }
     return out;
 }
@@ -88,9 +101,10 @@ std::wstring Utf8ToWide(std::string_view utf8) {
             ++i;
             continue;
         }
-        if (i + static_cast<size_t>(extra) >= utf8.size()) {  // cut short
+        if (i + static_cast<size_t>(extra) >= utf8.size()) {  // cut short: resynchronise
             appendWide(out, kReplacement);
-            break;
+            ++i;
+            continue;
         }
         bool ok = true;
         for (int k = 1; k <= extra; ++k) {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/Utf8.h"
 #include "ui/render/Canvas.h"
 #include "ui/render/FontLibrary.h"
 #include "ui/render/TextAlign.h"
@@ -16,47 +17,6 @@ struct SurfaceFree {
     void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceFree>;
-
-// wchar_t is UTF-32 here and UTF-16 on Windows; broken pairs become U+FFFD.
-std::u32string toCodePoints(const std::wstring& text) {
-    std::u32string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = static_cast<char32_t>(text[i]);
-        if constexpr (sizeof(wchar_t) == 2) {
-            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
-                const char32_t low = static_cast<char32_t>(text[i + 1]);
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                    ++i;
-                }
-            }
-        }
-        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-            c = 0xFFFD;
-        }
-        out.push_back(c);
-    }
-    return out;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 // A stretch of the line drawn with one font (the requested one, or a fallback for its characters).
 struct Run {
@@ -82,7 +42,7 @@ Line layOut(const std::u32string& text, const FontSpec& spec) {
         if (line.runs.empty() || line.runs.back().font != font) {
             line.runs.push_back(Run{font, {}, 0});
         }
-        appendUtf8(line.runs.back().utf8, c);
+        AppendUtf8(line.runs.back().utf8, c);
     }
     for (Run& run : line.runs) {
         int w = 0;
@@ -149,7 +109,7 @@ Size measureText(const std::wstring& text, const FontSpec& font) {
     if (primary == nullptr) {
         return Size{};
     }
-    return Size{layOut(toCodePoints(text), font).width, TTF_FontHeight(primary)};
+    return Size{layOut(WideToCodePoints(text), font).width, TTF_FontHeight(primary)};
 }
 
 void drawText(Canvas& canvas, const Rect& rect, const std::wstring& text, const FontSpec& font,
@@ -158,7 +118,7 @@ void drawText(Canvas& canvas, const Rect& rect, const std::wstring& text, const 
     if (primary == nullptr || text.empty() || alphaOf(colour) == 0) {
         return;
     }
-    const std::u32string codePoints = toCodePoints(text);
+    const std::u32string codePoints = WideToCodePoints(text);
     Line line = layOut(codePoints, font);
     if ((align & TextAlign::EndEllipsis) != 0 && line.width > rect.width()) {
         line = shortened(codePoints, font, rect.width());
