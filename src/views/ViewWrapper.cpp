@@ -13,6 +13,9 @@
 #include "views/Alert.h"
 #include "views/AppWin.h"
 #include "views/GeneratingWin.h"
+#include "views/popups/AudioSetting.h"
+#include "views/popups/CameraSetting.h"
+#include "views/popups/SettingPopup.h"
 
 ViewWrapper::ViewWrapper() {
     static const int32_t kNotifications[] = {18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
@@ -41,7 +44,48 @@ void ViewWrapper::onAction(int32_t actionId, void* payload) {
         return;
     }
     const auto pause24ms = [] { std::this_thread::sleep_for(std::chrono::milliseconds(24)); };
+    const auto asInt = [payload] { return *static_cast<const int32_t*>(payload); };
+    const auto asBool = [payload] { return *static_cast<const bool*>(payload); };
+    SettingPopup* settings = toolbar->SettingsPopup();
+    AudioSetting* audio = toolbar->AudioPopup();
+    CameraSetting* camera = toolbar->CameraPopup();
     switch (actionId) {
+    case Action::CaptureMethodChanged:
+        settings->SetCaptureMethod(asInt());
+        break;
+    case Action::PointStyleChanged:
+        settings->SetPointStyle(asInt());
+        break;
+    case Action::ShapeStyleChanged:
+        settings->SetShapeStyle(asInt());
+        break;
+    case Action::PressStyleChanged:
+        settings->SetPressStyle(asInt());
+        break;
+    case Action::QualityChanged:
+        settings->SetQuality(asInt());
+        break;
+    case Action::CaptureMicrophoneChanged:
+        audio->SetCaptureMicrophone(asBool());
+        break;
+    case Action::CapturePlaybackChanged:
+        audio->SetCapturePlayback(asBool());
+        break;
+    case Action::FilterMicChanged:
+        audio->SetFilterMic(asBool());
+        break;
+    case Action::FilterCoefficientChanged:
+        audio->SetFilterCoefficient(*static_cast<const double*>(payload));
+        break;
+    case Action::CaptureCameraChanged:
+        camera->SetCaptureCamera(asBool());
+        break;
+    case Action::OnlyCaptureCameraChanged:
+        camera->SetOnlyCaptureCamera(asBool());
+        break;
+    case Action::CameraDeviceChanged:
+        camera->SetDevice(asInt());
+        break;
     case Action::CaptureRectChanged:
         toolbar->TrackCaptureRect(*static_cast<const Rect*>(payload));
         break;
