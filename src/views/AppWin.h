@@ -31,8 +31,7 @@ public:
     ui::LRESULT HandleMessage(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
     ui::LRESULT HandleCustomMessage(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam,
                                     bool& handled) override;
-    ui::LRESULT OnClose(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam,
-                        bool& handled) override;
+    ui::LRESULT OnClose(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam, bool& handled) override;
 
     // From the view wrapper.
     void SetDetectionWindow(ui::WindowId window) { detection_ = window; }

@@ -177,10 +177,9 @@ void SettingPopup::SelectTab(int32_t index) {
         // layout of the bar leaves it under the current tab.
         const Rect& button = next->GetPos();
         const Rect line = bottomLine_->GetPos();
-        bottomLine_->SetFixedXY(
-            {button.left - tab_->GetPos().left, bottomLine_->GetFixedXY().y});
-        bottomLine_->SetPos({button.left, line.top, button.left + next->GetFixedWidth(),
-                             line.bottom});
+        bottomLine_->SetFixedXY({button.left - tab_->GetPos().left, bottomLine_->GetFixedXY().y});
+        bottomLine_->SetPos(
+            {button.left, line.top, button.left + next->GetFixedWidth(), line.bottom});
     }
     if (last != nullptr) {
         if (ui::Control* panel = pm_.FindControl(last->GetName() + "Panel")) {

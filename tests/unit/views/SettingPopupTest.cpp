@@ -34,9 +34,7 @@ protected:
         return panel(panelName)->GetItemAt(index);
     }
     // The click as the control raises it; for tiles scrolled out of the window.
-    void notifyClick(ui::Control* sender) {
-        popup.GetPaintManager().SendNotify(sender, "click");
-    }
+    void notifyClick(ui::Control* sender) { popup.GetPaintManager().SendNotify(sender, "click"); }
     // The controls of a group that carry the highlight.
     std::vector<ui::Control*> highlighted(const char* none, const std::string& panelName) {
         std::vector<ui::Control*> found;
@@ -63,9 +61,9 @@ TEST_F(SettingPopupTest, BuildsTheTilesTheChoicesAndTheHotkeyFields) {
         int fifth;  // tile 4: the images run down the columns
         int last;
     };
-    for (const Tiles& t : {Tiles{"pointStylePanel", 101, 102, 112},
-                           Tiles{"pressStylePanel", 113, 114, 124},
-                           Tiles{"shapeStylePanel", 125, 126, 136}}) {
+    for (const Tiles& t :
+         {Tiles{"pointStylePanel", 101, 102, 112}, Tiles{"pressStylePanel", 113, 114, 124},
+          Tiles{"shapeStylePanel", 125, 126, 136}}) {
         ASSERT_EQ(panel(t.panel)->GetCount(), 12) << t.panel;
         const auto image = [&](int i) {
             return static_cast<ui::Button*>(item(t.panel, i)->GetInterface("Button"))

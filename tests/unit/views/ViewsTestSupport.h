@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Geometry.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
-#include "base/Geometry.h"
 #include "ui/core/Control.h"
 #include "ui/window/WindowBase.h"
 
@@ -59,10 +59,10 @@ class RequestLog : public IActionListener {
 public:
     struct Request {
         int32_t action = 0;
-        int32_t number = 0;    // int32 payloads, and bool ones as 0/1
-        double fraction = 0;   // SetFilterCoefficient
-        std::wstring text;     // ShowMessage; TestCamera's title
-        int32_t width = 0;     // TestCamera
+        int32_t number = 0;   // int32 payloads, and bool ones as 0/1
+        double fraction = 0;  // SetFilterCoefficient
+        std::wstring text;    // ShowMessage; TestCamera's title
+        int32_t width = 0;    // TestCamera
         int32_t height = 0;
         int32_t icon = 0;
     };
@@ -70,13 +70,13 @@ public:
     static RequestLog& instance() {
         static RequestLog* log = [] {
             auto* l = new RequestLog;
-            for (int32_t id : {Action::SetCaptureMethod, Action::SetCaptureMicrophone,
-                               Action::SetCapturePlayback, Action::SetPointStyle,
-                               Action::SetShapeStyle, Action::SetPressStyle, Action::SetQuality,
-                               Action::SetFilterMic, Action::SetFilterCoefficient,
-                               Action::SetCaptureCamera, Action::SetOnlyCaptureCamera,
-                               Action::SelectCameraDevice, Action::ShowMessage,
-                               Action::TestCamera}) {
+            for (int32_t id :
+                 {Action::SetCaptureMethod, Action::SetCaptureMicrophone,
+                  Action::SetCapturePlayback, Action::SetPointStyle, Action::SetShapeStyle,
+                  Action::SetPressStyle, Action::SetQuality, Action::SetFilterMic,
+                  Action::SetFilterCoefficient, Action::SetCaptureCamera,
+                  Action::SetOnlyCaptureCamera, Action::SelectCameraDevice, Action::ShowMessage,
+                  Action::TestCamera}) {
                 ActionDispatcher::instance().addListener(id, l);
             }
             return l;
@@ -88,30 +88,30 @@ public:
         Request r;
         r.action = actionId;
         switch (actionId) {
-        case Action::SetCaptureMicrophone:
-        case Action::SetCapturePlayback:
-        case Action::SetFilterMic:
-        case Action::SetCaptureCamera:
-        case Action::SetOnlyCaptureCamera:
-            r.number = *static_cast<const bool*>(payload) ? 1 : 0;
-            break;
-        case Action::SetFilterCoefficient:
-            r.fraction = *static_cast<const double*>(payload);
-            break;
-        case Action::ShowMessage:
-            r.text = *static_cast<const wchar_t* const*>(payload);
-            break;
-        case Action::TestCamera: {
-            const auto* preview = static_cast<const TestCameraPayload*>(payload);
-            r.text = preview->title;
-            r.width = preview->width;
-            r.height = preview->height;
-            r.icon = preview->icon;
-            break;
-        }
-        default:
-            r.number = *static_cast<const int32_t*>(payload);
-            break;
+            case Action::SetCaptureMicrophone:
+            case Action::SetCapturePlayback:
+            case Action::SetFilterMic:
+            case Action::SetCaptureCamera:
+            case Action::SetOnlyCaptureCamera:
+                r.number = *static_cast<const bool*>(payload) ? 1 : 0;
+                break;
+            case Action::SetFilterCoefficient:
+                r.fraction = *static_cast<const double*>(payload);
+                break;
+            case Action::ShowMessage:
+                r.text = *static_cast<const wchar_t* const*>(payload);
+                break;
+            case Action::TestCamera: {
+                const auto* preview = static_cast<const TestCameraPayload*>(payload);
+                r.text = preview->title;
+                r.width = preview->width;
+                r.height = preview->height;
+                r.icon = preview->icon;
+                break;
+            }
+            default:
+                r.number = *static_cast<const int32_t*>(payload);
+                break;
         }
         requests.push_back(r);
     }
