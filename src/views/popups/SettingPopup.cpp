@@ -39,12 +39,14 @@ std::unique_ptr<ui::Button> makeChoice(int32_t width, int32_t height) {
     return button;
 }
 
-void addTiles(ui::Container* panel, const int (&images)[12]) {
+// Tiles are named <prefix><index> ("pointTile5") so that tools outside can find them.
+void addTiles(ui::Container* panel, const char* prefix, const int (&images)[12]) {
     if (panel == nullptr) {
         return;
     }
     for (int image : images) {
         auto tile = makeChoice(kTileSize, kTileSize);
+        tile->SetName(prefix + std::to_string(panel->GetCount()));
         tile->SetNormalImage("res='" + std::to_string(image) + "' restype='PNG'");
         panel->Add(std::move(tile));
     }
@@ -95,9 +97,9 @@ void SettingPopup::InitWindow() {
 }
 
 void SettingPopup::BuildContent() {
-    addTiles(point_.panel, kPointImages);
-    addTiles(press_.panel, kPressImages);
-    addTiles(shape_.panel, kShapeImages);
+    addTiles(point_.panel, "pointTile", kPointImages);
+    addTiles(press_.panel, "pressTile", kPressImages);
+    addTiles(shape_.panel, "shapeTile", kShapeImages);
     if (quality_.panel != nullptr) {
         for (const UiText& name : Text::qualityNames) {
             auto button = makeChoice(344, 48);

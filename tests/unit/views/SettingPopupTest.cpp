@@ -74,6 +74,7 @@ TEST_F(SettingPopupTest, BuildsTheTilesTheChoicesAndTheHotkeyFields) {
         EXPECT_EQ(image(11), "res='" + std::to_string(t.last) + "' restype='PNG'") << t.panel;
         EXPECT_EQ(item(t.panel, 0)->GetFixedWidth(), 76);
         EXPECT_EQ(item(t.panel, 0)->GetBorderSize(), 2);
+        EXPECT_EQ(item(t.panel, 11)->GetName(), std::string(t.panel).substr(0, 5) + "Tile11");
     }
     const std::vector<std::wstring> qualities{L"Lossless", L"High", L"Standard"};
     ASSERT_EQ(panel("qualityPanel")->GetCount(), 3);
