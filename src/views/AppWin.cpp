@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <initializer_list>
 #include <thread>
 
 #include "base/Log.h"
@@ -18,13 +19,20 @@
 #include "views/CountDown.h"
 #include "views/GeneratingWin.h"
 #include "views/ViewMessages.h"
+#include "views/popups/AudioSetting.h"
+#include "views/popups/CameraSetting.h"
+#include "views/popups/SettingPopup.h"
 
 namespace {
 
 // Between a window-state change and the timer's, as the toolbar has always done.
-void pause24ms() { std::this_thread::sleep_for(std::chrono::milliseconds(24)); }
+void pause24ms() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(24));
+}
 
-void dispatch(int32_t action) { ActionDispatcher::instance().dispatch(action, nullptr); }
+void dispatch(int32_t action) {
+    ActionDispatcher::instance().dispatch(action, nullptr);
+}
 
 }  // namespace
 
@@ -55,8 +63,14 @@ void AppWin::InitWindow() {
     settingBtn_ = FindAndTip("settingBtn", Text::settingTip.get());
     captureBtn_ = FindAndTip("captureBtn", Text::captureTip.get());
 
+    setting_ = std::make_unique<SettingPopup>(GetHWND(), settingBtn_);
+    setting_->CreatePopup(IsOffscreen());
     dropDown_ = std::make_unique<CaptureDropDownList>(GetHWND(), captureBtn_);
     dropDown_->CreatePopup(IsOffscreen());
+    audio_ = std::make_unique<AudioSetting>(GetHWND(), audioBtn_);
+    audio_->CreatePopup(IsOffscreen());
+    camera_ = std::make_unique<CameraSetting>(GetHWND(), cameraBtn_);
+    camera_->CreatePopup(IsOffscreen());
 
     // The pause and microphone/speaker images are wanted at once when they are first shown.
     for (const char* image : {"res='163' restype='png' source='0,0,32,32' dest='16,16,48,48'",
@@ -71,6 +85,12 @@ void AppWin::Notify(ui::Notification& msg) {
         const std::string& name = msg.sender->GetName();
         if (name == "captureBtn") {
             dropDown_->TogglePopup();
+        } else if (name == "audioBtn") {
+            audio_->TogglePopup();
+        } else if (name == "settingBtn") {
+            setting_->TogglePopup();
+        } else if (name == "cameraBtn") {
+            camera_->TogglePopup();
         } else if (name == "startBtn") {
             dispatch(Store::instance().state() == StoreState::Idle ? Action::StartRecording
                                                                    : Action::TogglePause);
@@ -83,26 +103,26 @@ void AppWin::Notify(ui::Notification& msg) {
 
 ui::LRESULT AppWin::HandleMessage(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam) {
     switch (msg) {
-    case WM_VIEW_SHOW:
-        ShowWindow(true, true);
-        ui::SendMessage(captureArea_, WM_VIEW_SHOW);
-        break;
-    case WM_BEGIN_DETECTION:
-        ShowWindow(false);
-        ui::SendMessage(captureArea_, WM_VIEW_HIDE);
-        if (detection_ != 0) {
-            ui::SendMessage(detection_, WM_VIEW_SHOW);
-        } else {
-            // No area picker to hand over to: the toolbar comes straight back.
+        case WM_VIEW_SHOW:
             ShowWindow(true, true);
             ui::SendMessage(captureArea_, WM_VIEW_SHOW);
-        }
-        break;
-    case WM_COUNTDOWN_FINISHED:
-        dispatch(Action::CountDownFinished);
-        break;
-    default:
-        break;
+            break;
+        case WM_BEGIN_DETECTION:
+            ShowWindow(false);
+            ui::SendMessage(captureArea_, WM_VIEW_HIDE);
+            if (detection_ != 0) {
+                ui::SendMessage(detection_, WM_VIEW_SHOW);
+            } else {
+                // No area picker to hand over to: the toolbar comes straight back.
+                ShowWindow(true, true);
+                ui::SendMessage(captureArea_, WM_VIEW_SHOW);
+            }
+            break;
+        case WM_COUNTDOWN_FINISHED:
+            dispatch(Action::CountDownFinished);
+            break;
+        default:
+            break;
     }
     return ui::WindowImplBase::HandleMessage(msg, wParam, lParam);
 }
@@ -177,8 +197,12 @@ void AppWin::OnRecordingStarted() {
 }
 
 void AppWin::HideAllPopups() {
-    if (dropDown_) {
-        dropDown_->HidePopup();
+    const std::initializer_list<Popup*> popups = {audio_.get(), setting_.get(), dropDown_.get(),
+                                                  camera_.get()};
+    for (Popup* popup : popups) {
+        if (popup != nullptr) {
+            popup->HidePopup();
+        }
     }
 }
 
@@ -216,7 +240,7 @@ void AppWin::OnRecordingEnded() {
 }
 
 void AppWin::SetHotkeyText(int32_t index, const std::wstring& text) {
-    // The setting popup shows the hotkeys; it lands with the setting popups.
-    (void)index;
-    (void)text;
+    if (setting_) {
+        setting_->SetHotkeyText(index, text);
+    }
 }

@@ -8,9 +8,12 @@
 #include "ui/window/WindowImplBase.h"
 #include "views/controls/CDialogBuilderCallbackEx.h"
 
+class AudioSetting;
+class CameraSetting;
 class CaptureDropDownList;
 class CountDown;
 class GeneratingWin;
+class SettingPopup;
 
 // The toolbar: choose the area, start, pause and resume, end, open the setting popups, and see
 // the time recorded. It owns the popups and the count-down and progress windows. Created
@@ -28,8 +31,7 @@ public:
     ui::LRESULT HandleMessage(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam) override;
     ui::LRESULT HandleCustomMessage(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam,
                                     bool& handled) override;
-    ui::LRESULT OnClose(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam,
-                        bool& handled) override;
+    ui::LRESULT OnClose(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam, bool& handled) override;
 
     // From the view wrapper.
     void SetDetectionWindow(ui::WindowId window) { detection_ = window; }
@@ -43,6 +45,10 @@ public:
     void SetStartImage(const std::string& descriptor);
     GeneratingWin* ProgressWindow() const { return progress_.get(); }
     CountDown* CountDownWindow() const { return countDown_.get(); }
+    AudioSetting* AudioPopup() const { return audio_.get(); }
+    SettingPopup* SettingsPopup() const { return setting_.get(); }
+    CameraSetting* CameraPopup() const { return camera_.get(); }
+    CaptureDropDownList* DropDown() const { return dropDown_.get(); }
 
     // Where the toolbar (size) goes for a capture area on a desktop of the given size: above
     // the area, below it, or at the top centre when neither fits.
@@ -62,7 +68,10 @@ private:
     ui::WindowId detection_ = 0;
     ui::WindowId captureArea_ = 0;
     std::unique_ptr<GeneratingWin> progress_;
+    std::unique_ptr<SettingPopup> setting_;
     std::unique_ptr<CaptureDropDownList> dropDown_;
+    std::unique_ptr<AudioSetting> audio_;
+    std::unique_ptr<CameraSetting> camera_;
     // Its window closes itself when done; the object stays (one count-down per process).
     std::unique_ptr<CountDown> countDown_;
     ui::Control* captureBtn_ = nullptr;

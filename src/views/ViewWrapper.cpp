@@ -13,11 +13,13 @@
 #include "views/Alert.h"
 #include "views/AppWin.h"
 #include "views/GeneratingWin.h"
+#include "views/popups/AudioSetting.h"
+#include "views/popups/CameraSetting.h"
+#include "views/popups/SettingPopup.h"
 
 ViewWrapper::ViewWrapper() {
-    static const int32_t kNotifications[] = {18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
-                                             30, 31, 32, 33, 51, 53, 56, 57, 59, 61, 63, 64,
-                                             67};
+    static const int32_t kNotifications[] = {18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30,
+                                             31, 32, 33, 51, 53, 56, 57, 59, 61, 63, 64, 67};
     for (int32_t id : kNotifications) {
         ActionDispatcher::instance().addListener(id, this);
     }
@@ -41,58 +43,99 @@ void ViewWrapper::onAction(int32_t actionId, void* payload) {
         return;
     }
     const auto pause24ms = [] { std::this_thread::sleep_for(std::chrono::milliseconds(24)); };
+    const auto asInt = [payload] { return *static_cast<const int32_t*>(payload); };
+    const auto asBool = [payload] { return *static_cast<const bool*>(payload); };
+    SettingPopup* settings = toolbar->SettingsPopup();
+    AudioSetting* audio = toolbar->AudioPopup();
+    CameraSetting* camera = toolbar->CameraPopup();
     switch (actionId) {
-    case Action::CaptureRectChanged:
-        toolbar->TrackCaptureRect(*static_cast<const Rect*>(payload));
-        break;
-    case Action::HotkeyChanged: {
-        const auto* hotkey = static_cast<const HotkeyPayload*>(payload);
-        toolbar->SetHotkeyText(hotkey->action, Utf8ToWide(hotkey->keycode));
-        break;
-    }
-    case Action::RecordingStarted:
-        toolbar->OnRecordingStarted();
-        break;
-    case Action::RecordingPaused:
-        toolbar->KillTimer(AppWin::kTimer);
-        pause24ms();
-        toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_RESTORE);
-        toolbar->SetStartImage("res='159' restype='PNG' source='0,0,32,32' dest='16,16,48,48'");
-        break;
-    case Action::RecordingResumed:
-        toolbar->SetStartImage("res='163' restype='png' source='0,0,32,32' dest='16,16,48,48'");
-        toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE);
-        pause24ms();
-        toolbar->SetTimer(AppWin::kTimer, AppWin::kTimerMs);
-        break;
-    case Action::RecordingEnded:
-        toolbar->OnRecordingEnded();
-        break;
-    case Action::CountDownStart:
-        toolbar->PrepareCountDown();
-        break;
-    case Action::ShowProgressText: {
-        const int32_t n = *static_cast<const int32_t*>(payload);
-        if (toolbar->ProgressWindow() != nullptr && n >= 0 &&
-            n < static_cast<int32_t>(std::size(Text::progressTexts))) {
-            toolbar->ProgressWindow()->SetTaskName(Text::progressTexts[n].get());
+        case Action::CaptureMethodChanged:
+            settings->SetCaptureMethod(asInt());
+            break;
+        case Action::PointStyleChanged:
+            settings->SetPointStyle(asInt());
+            break;
+        case Action::ShapeStyleChanged:
+            settings->SetShapeStyle(asInt());
+            break;
+        case Action::PressStyleChanged:
+            settings->SetPressStyle(asInt());
+            break;
+        case Action::QualityChanged:
+            settings->SetQuality(asInt());
+            break;
+        case Action::CaptureMicrophoneChanged:
+            audio->SetCaptureMicrophone(asBool());
+            break;
+        case Action::CapturePlaybackChanged:
+            audio->SetCapturePlayback(asBool());
+            break;
+        case Action::FilterMicChanged:
+            audio->SetFilterMic(asBool());
+            break;
+        case Action::FilterCoefficientChanged:
+            audio->SetFilterCoefficient(*static_cast<const double*>(payload));
+            break;
+        case Action::CaptureCameraChanged:
+            camera->SetCaptureCamera(asBool());
+            break;
+        case Action::OnlyCaptureCameraChanged:
+            camera->SetOnlyCaptureCamera(asBool());
+            break;
+        case Action::CameraDeviceChanged:
+            camera->SetDevice(asInt());
+            break;
+        case Action::CaptureRectChanged:
+            toolbar->TrackCaptureRect(*static_cast<const Rect*>(payload));
+            break;
+        case Action::HotkeyChanged: {
+            const auto* hotkey = static_cast<const HotkeyPayload*>(payload);
+            toolbar->SetHotkeyText(hotkey->action, Utf8ToWide(hotkey->keycode));
+            break;
         }
-        break;
-    }
-    case Action::ShowProgressValue:
-        if (toolbar->ProgressWindow() != nullptr) {
-            toolbar->ProgressWindow()->SetProgress(*static_cast<const int32_t*>(payload));
+        case Action::RecordingStarted:
+            toolbar->OnRecordingStarted();
+            break;
+        case Action::RecordingPaused:
+            toolbar->KillTimer(AppWin::kTimer);
+            pause24ms();
+            toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_RESTORE);
+            toolbar->SetStartImage("res='159' restype='PNG' source='0,0,32,32' dest='16,16,48,48'");
+            break;
+        case Action::RecordingResumed:
+            toolbar->SetStartImage("res='163' restype='png' source='0,0,32,32' dest='16,16,48,48'");
+            toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE);
+            pause24ms();
+            toolbar->SetTimer(AppWin::kTimer, AppWin::kTimerMs);
+            break;
+        case Action::RecordingEnded:
+            toolbar->OnRecordingEnded();
+            break;
+        case Action::CountDownStart:
+            toolbar->PrepareCountDown();
+            break;
+        case Action::ShowProgressText: {
+            const int32_t n = *static_cast<const int32_t*>(payload);
+            if (toolbar->ProgressWindow() != nullptr && n >= 0 &&
+                n < static_cast<int32_t>(std::size(Text::progressTexts))) {
+                toolbar->ProgressWindow()->SetTaskName(Text::progressTexts[n].get());
+            }
+            break;
         }
-        break;
-    case Action::ShowMessage:
-        ShowAlert(*static_cast<const wchar_t* const*>(payload), 1000, 3000, nullptr);
-        break;
-    case Action::ShowMessageWithLink: {
-        const auto* message = static_cast<const MessageWithLinkPayload*>(payload);
-        ShowAlert(message->text, message->interval, message->duration, message->onClick);
-        break;
-    }
-    default:
-        break;
+        case Action::ShowProgressValue:
+            if (toolbar->ProgressWindow() != nullptr) {
+                toolbar->ProgressWindow()->SetProgress(*static_cast<const int32_t*>(payload));
+            }
+            break;
+        case Action::ShowMessage:
+            ShowAlert(*static_cast<const wchar_t* const*>(payload), 1000, 3000, nullptr);
+            break;
+        case Action::ShowMessageWithLink: {
+            const auto* message = static_cast<const MessageWithLinkPayload*>(payload);
+            ShowAlert(message->text, message->interval, message->duration, message->onClick);
+            break;
+        }
+        default:
+            break;
     }
 }

@@ -15,6 +15,9 @@
 #include "views/CaptureDropDownList.h"
 #include "views/CountDown.h"
 #include "views/GeneratingWin.h"
+#include "views/popups/AudioSetting.h"
+#include "views/popups/CameraSetting.h"
+#include "views/popups/SettingPopup.h"
 
 namespace {
 
@@ -49,6 +52,34 @@ int main(int argc, char** argv) {
         toolbar.CreateOffscreen(Text::toolbarTitle.get(), ui::WS_POPUP,
                                 ui::WS_EX_COMPOSITED | ui::WS_EX_TOPMOST);
         ok = save(toolbar, folder, "toolbar", language) && ok;
+
+        // The toolbar's popups as the default settings show them (this machine's cameras).
+        AudioSetting& audio = *toolbar.AudioPopup();
+        audio.SetCaptureMicrophone(false);
+        audio.SetCapturePlayback(true);
+        audio.SetFilterMic(true);
+        audio.SetFilterCoefficient(0.4);
+        ok = save(audio, folder, "audio-setting", language) && ok;
+
+        SettingPopup& settings = *toolbar.SettingsPopup();
+        settings.SetPointStyle(8);
+        settings.SetPressStyle(-1);
+        settings.SetShapeStyle(-1);
+        settings.SetCaptureMethod(0);
+        settings.SetQuality(0);
+        const wchar_t* const keys[] = {L"000119", L"000120", L"000121"};
+        for (int32_t i = 0; i < 3; ++i) {
+            settings.SetHotkeyText(i, keys[i]);
+        }
+        ok = save(settings, folder, "setting-mouse", language) && ok;
+        settings.SelectTab(1);
+        ok = save(settings, folder, "setting-capture", language) && ok;
+        settings.SelectTab(2);
+        ok = save(settings, folder, "setting-hotkey", language) && ok;
+
+        CameraSetting& camera = *toolbar.CameraPopup();
+        camera.SetCaptureCamera(false);
+        ok = save(camera, folder, "camera-setting", language) && ok;
 
         CaptureDropDownList dropDown(toolbar.GetHWND(), nullptr);
         dropDown.CreatePopup(true);

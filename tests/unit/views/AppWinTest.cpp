@@ -1,7 +1,16 @@
-// The toolbar's two rules that need no window: where it goes for an area, and its clock.
+// The toolbar's two rules that need no window (where it goes for an area, and its clock), and
+// off-screen, the popups its buttons open.
 #include "views/AppWin.h"
 
 #include <gtest/gtest.h>
+
+#include "ViewsTestSupport.h"
+#include "ui/core/Container.h"
+#include "ui/render/Canvas.h"
+#include "views/CaptureDropDownList.h"
+#include "views/popups/AudioSetting.h"
+#include "views/popups/CameraSetting.h"
+#include "views/popups/SettingPopup.h"
 
 namespace {
 
@@ -37,6 +46,40 @@ TEST(AppWinTest, TheTimerCountsHoursPastTheFirst) {
     for (const auto& [seconds, text] : cases) {
         EXPECT_EQ(AppWin::ElapsedText(seconds), text) << seconds;
     }
+}
+
+TEST(AppWinTest, EachButtonTogglesItsOwnPopupAndHotkeyTextsReachTheSettings) {
+    AppWin toolbar;
+    toolbar.CreateOffscreen(L"toolbar", ui::WS_POPUP, 0);
+    ui::Canvas canvas(0, 0);
+    toolbar.RenderTo(canvas);
+    struct Button {
+        const char* name;
+        Popup* popup;
+    };
+    const Button buttons[] = {
+        {"audioBtn", toolbar.AudioPopup()},
+        {"settingBtn", toolbar.SettingsPopup()},
+        {"cameraBtn", toolbar.CameraPopup()},
+        {"captureBtn", toolbar.DropDown()},
+    };
+    for (const Button& b : buttons) {
+        SCOPED_TRACE(b.name);
+        ASSERT_NE(b.popup, nullptr);
+        ui::Control* button = toolbar.GetPaintManager().FindControl(b.name);
+        viewstest::clickControl(toolbar, *button);
+        for (const Button& other : buttons) {
+            EXPECT_EQ(other.popup->IsShown(), other.popup == b.popup) << other.name;
+        }
+        viewstest::clickControl(toolbar, *button);
+        EXPECT_FALSE(b.popup->IsShown());
+    }
+    toolbar.SetHotkeyText(1, L"000120");
+    auto* panel = static_cast<ui::Container*>(toolbar.SettingsPopup()
+                                                  ->GetPaintManager()
+                                                  .FindControl("hotkeyPanel")
+                                                  ->GetInterface("Container"));
+    EXPECT_EQ(panel->GetItemAt(1)->GetText(), L"F9");
 }
 
 }  // namespace

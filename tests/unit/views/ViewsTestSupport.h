@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
+#include "base/Geometry.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
+#include "ui/core/Control.h"
 #include "ui/window/WindowBase.h"
 
 namespace viewstest {
@@ -49,6 +52,89 @@ public:
     std::vector<int32_t> areas;
     std::function<void()> onHotkey;  // runs as a SetHotkey arrives (the Store's answer)
 };
+
+// The requests the setting popups send, in order, each with its payload read as its action
+// defines it. One for the whole test program, like ActionLog; each test clears it.
+class RequestLog : public IActionListener {
+public:
+    struct Request {
+        int32_t action = 0;
+        int32_t number = 0;   // int32 payloads, and bool ones as 0/1
+        double fraction = 0;  // SetFilterCoefficient
+        std::wstring text;    // ShowMessage; TestCamera's title
+        int32_t width = 0;    // TestCamera
+        int32_t height = 0;
+        int32_t icon = 0;
+    };
+
+    static RequestLog& instance() {
+        static RequestLog* log = [] {
+            auto* l = new RequestLog;
+            for (int32_t id :
+                 {Action::SetCaptureMethod, Action::SetCaptureMicrophone,
+                  Action::SetCapturePlayback, Action::SetPointStyle, Action::SetShapeStyle,
+                  Action::SetPressStyle, Action::SetQuality, Action::SetFilterMic,
+                  Action::SetFilterCoefficient, Action::SetCaptureCamera,
+                  Action::SetOnlyCaptureCamera, Action::SelectCameraDevice, Action::ShowMessage,
+                  Action::TestCamera}) {
+                ActionDispatcher::instance().addListener(id, l);
+            }
+            return l;
+        }();
+        return *log;
+    }
+
+    void onAction(int32_t actionId, void* payload) override {
+        Request r;
+        r.action = actionId;
+        switch (actionId) {
+            case Action::SetCaptureMicrophone:
+            case Action::SetCapturePlayback:
+            case Action::SetFilterMic:
+            case Action::SetCaptureCamera:
+            case Action::SetOnlyCaptureCamera:
+                r.number = *static_cast<const bool*>(payload) ? 1 : 0;
+                break;
+            case Action::SetFilterCoefficient:
+                r.fraction = *static_cast<const double*>(payload);
+                break;
+            case Action::ShowMessage:
+                r.text = *static_cast<const wchar_t* const*>(payload);
+                break;
+            case Action::TestCamera: {
+                const auto* preview = static_cast<const TestCameraPayload*>(payload);
+                r.text = preview->title;
+                r.width = preview->width;
+                r.height = preview->height;
+                r.icon = preview->icon;
+                break;
+            }
+            default:
+                r.number = *static_cast<const int32_t*>(payload);
+                break;
+        }
+        requests.push_back(r);
+    }
+
+    // The actions sent, in order.
+    std::vector<int32_t> actions() const {
+        std::vector<int32_t> ids;
+        for (const Request& r : requests) {
+            ids.push_back(r.action);
+        }
+        return ids;
+    }
+
+    std::vector<Request> requests;
+};
+
+// A left click in the middle of a laid-out control of the window, as the user makes it.
+inline void clickControl(ui::WindowBase& window, const ui::Control& control) {
+    const Rect& r = control.GetPos();
+    const ui::LPARAM at = ui::MakeLParam((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    window.SendMessage(ui::WM_LBUTTONDOWN, 0, at);
+    window.SendMessage(ui::WM_LBUTTONUP, 0, at);
+}
 
 // Records the private messages (WM_USER and above) it gets.
 class MessageLog : public ui::WindowBase {

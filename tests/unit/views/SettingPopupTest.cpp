@@ -1,0 +1,210 @@
+// The setting popup off-screen on its own layout: what it builds, that a click only asks the
+// Store and the highlight moves on the Store's confirmation alone, and the tabs.
+#include "views/popups/SettingPopup.h"
+
+#include <gtest/gtest.h>
+
+#include "ViewsTestSupport.h"
+#include "text/UiText.h"
+#include "ui/controls/Button.h"
+#include "ui/core/Container.h"
+#include "ui/render/Canvas.h"
+
+namespace {
+
+class SettingPopupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        languageIndex = 0;
+        log.requests.clear();
+        popup.CreatePopup(true);
+        layOut();
+    }
+    void layOut() {
+        ui::Canvas canvas(0, 0);
+        popup.RenderTo(canvas);
+    }
+    ui::Control* control(const std::string& name) {
+        return popup.GetPaintManager().FindControl(name);
+    }
+    ui::Container* panel(const std::string& name) {
+        return static_cast<ui::Container*>(control(name)->GetInterface("Container"));
+    }
+    ui::Control* item(const std::string& panelName, int index) {
+        return panel(panelName)->GetItemAt(index);
+    }
+    // The click as the control raises it; for tiles scrolled out of the window.
+    void notifyClick(ui::Control* sender) { popup.GetPaintManager().SendNotify(sender, "click"); }
+    // The controls of a group that carry the highlight.
+    std::vector<ui::Control*> highlighted(const char* none, const std::string& panelName) {
+        std::vector<ui::Control*> found;
+        if (none != nullptr && control(none)->GetBorderColor() == SettingPopup::kSelectedBorder) {
+            found.push_back(control(none));
+        }
+        for (int i = 0; i < panel(panelName)->GetCount(); ++i) {
+            if (item(panelName, i)->GetBorderColor() == SettingPopup::kSelectedBorder) {
+                found.push_back(item(panelName, i));
+            }
+        }
+        return found;
+    }
+
+    viewstest::RequestLog& log = viewstest::RequestLog::instance();
+    viewstest::MessageLog toolbar;
+    SettingPopup popup{toolbar.GetHWND(), nullptr};
+};
+
+TEST_F(SettingPopupTest, BuildsTheTilesTheChoicesAndTheHotkeyFields) {
+    struct Tiles {
+        const char* panel;
+        int first;  // tile 0
+        int fifth;  // tile 4: the images run down the columns
+        int last;
+    };
+    for (const Tiles& t :
+         {Tiles{"pointStylePanel", 101, 102, 112}, Tiles{"pressStylePanel", 113, 114, 124},
+          Tiles{"shapeStylePanel", 125, 126, 136}}) {
+        ASSERT_EQ(panel(t.panel)->GetCount(), 12) << t.panel;
+        const auto image = [&](int i) {
+            return static_cast<ui::Button*>(item(t.panel, i)->GetInterface("Button"))
+                ->GetNormalImage();
+        };
+        EXPECT_EQ(image(0), "res='" + std::to_string(t.first) + "' restype='PNG'") << t.panel;
+        EXPECT_EQ(image(4), "res='" + std::to_string(t.fifth) + "' restype='PNG'") << t.panel;
+        EXPECT_EQ(image(11), "res='" + std::to_string(t.last) + "' restype='PNG'") << t.panel;
+        EXPECT_EQ(item(t.panel, 0)->GetFixedWidth(), 76);
+        EXPECT_EQ(item(t.panel, 0)->GetBorderSize(), 2);
+        EXPECT_EQ(item(t.panel, 11)->GetName(), std::string(t.panel).substr(0, 5) + "Tile11");
+    }
+    const std::vector<std::wstring> qualities{L"Lossless", L"High", L"Standard"};
+    ASSERT_EQ(panel("qualityPanel")->GetCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(item("qualityPanel", i)->GetText(), qualities[i]);
+        EXPECT_EQ(item("qualityPanel", i)->GetFixedWidth(), 344);
+    }
+    ASSERT_EQ(panel("captureMethodPanel")->GetCount(), 2);
+    EXPECT_EQ(item("captureMethodPanel", 1)->GetText(), L"GPU");
+    EXPECT_NE(item("captureMethodPanel", 1)->GetToolTip().find(L"graphics card"),
+              std::wstring::npos);
+    const std::vector<std::wstring> captions{L"Start", L"Pause/Resume", L"End"};
+    ASSERT_EQ(panel("hotkeyPanel")->GetCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(item("hotkeyCaptionPanel", i)->GetText(), captions[i]);
+        ui::Control* field = item("hotkeyPanel", i);
+        EXPECT_EQ(field->GetClass(), "HotKeyInput");
+        EXPECT_EQ(field->GetUserData(), std::to_wstring(i));
+        EXPECT_TRUE(field->GetText().empty()) << "empty until the Store says";
+    }
+}
+
+TEST_F(SettingPopupTest, AClickAsksTheStoreAndOnlyItsConfirmationMovesTheHighlight) {
+    struct Group {
+        const char* what;
+        int32_t request;
+        void (SettingPopup::*confirm)(int32_t);
+        const char* none;  // the group's "none" button, if it has one
+        const char* panel;
+    };
+    const Group groups[] = {
+        {"pointer", Action::SetPointStyle, &SettingPopup::SetPointStyle, "pointNone",
+         "pointStylePanel"},
+        {"pressed", Action::SetPressStyle, &SettingPopup::SetPressStyle, "pressNone",
+         "pressStylePanel"},
+        {"aperture", Action::SetShapeStyle, &SettingPopup::SetShapeStyle, "shapeNone",
+         "shapeStylePanel"},
+        {"capture method", Action::SetCaptureMethod, &SettingPopup::SetCaptureMethod, nullptr,
+         "captureMethodPanel"},
+        {"quality", Action::SetQuality, &SettingPopup::SetQuality, nullptr, "qualityPanel"},
+    };
+    for (const Group& g : groups) {
+        SCOPED_TRACE(g.what);
+        EXPECT_TRUE(highlighted(g.none, g.panel).empty());
+        // The first confirmation highlights one choice and clears nothing.
+        (popup.*g.confirm)(0);
+        EXPECT_EQ(highlighted(g.none, g.panel), std::vector<ui::Control*>{item(g.panel, 0)});
+
+        log.requests.clear();
+        notifyClick(item(g.panel, 1));
+        ASSERT_EQ(log.actions(), std::vector<int32_t>{g.request});
+        EXPECT_EQ(log.requests[0].number, 1);
+        EXPECT_EQ(highlighted(g.none, g.panel), std::vector<ui::Control*>{item(g.panel, 0)})
+            << "no confirmation yet (GPU is refused: the highlight stays on CPU)";
+
+        (popup.*g.confirm)(1);
+        EXPECT_EQ(highlighted(g.none, g.panel), std::vector<ui::Control*>{item(g.panel, 1)});
+        EXPECT_EQ(item(g.panel, 0)->GetBorderColor(), SettingPopup::kUnselectedBorder);
+
+        if (g.none != nullptr) {
+            log.requests.clear();
+            notifyClick(control(g.none));
+            ASSERT_EQ(log.requests.size(), 1u);
+            EXPECT_EQ(log.requests[0].number, -1);
+            (popup.*g.confirm)(-1);
+            EXPECT_EQ(highlighted(g.none, g.panel), std::vector<ui::Control*>{control(g.none)});
+            EXPECT_EQ(item(g.panel, 1)->GetBorderColor(), SettingPopup::kUnselectedBorder);
+        } else {
+            // An index without a choice highlights nothing.
+            (popup.*g.confirm)(-1);
+            EXPECT_TRUE(highlighted(g.none, g.panel).empty());
+        }
+    }
+}
+
+TEST_F(SettingPopupTest, ARealClickOnATileSendsItsIndex) {
+    ui::Control* tile = item("pointStylePanel", 5);
+    ASSERT_GT(tile->GetPos().bottom, tile->GetPos().top) << "not laid out";
+    viewstest::clickControl(popup, *tile);
+    ASSERT_EQ(log.actions(), std::vector<int32_t>{Action::SetPointStyle});
+    EXPECT_EQ(log.requests[0].number, 5);
+    EXPECT_NE(tile->GetBorderColor(), SettingPopup::kSelectedBorder);
+}
+
+TEST_F(SettingPopupTest, TabsShowTheirPanelAndMoveTheUnderlineTheCurrentOneDoesNothing) {
+    struct Step {
+        const char* tab;
+        int32_t current;
+        const char* shown;
+    };
+    const Step steps[] = {
+        {"captureSettingTab", 1, "captureSettingTabPanel"},
+        {"captureSettingTab", 1, "captureSettingTabPanel"},  // again: nothing
+        {"hotkeySettingTab", 2, "hotkeySettingTabPanel"},
+        {"mouseSettingTab", 0, "mouseSettingTabPanel"},
+        {"mouseSettingTab", 0, "mouseSettingTabPanel"},
+    };
+    ui::Control* line = control("bottomLine");
+    const int32_t lineTop = line->GetPos().top;
+    EXPECT_EQ(line->GetPos().left, control("mouseSettingTab")->GetPos().left);
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.tab);
+        viewstest::clickControl(popup, *control(s.tab));
+        layOut();
+        EXPECT_EQ(popup.CurrentTab(), s.current);
+        for (const char* p :
+             {"mouseSettingTabPanel", "captureSettingTabPanel", "hotkeySettingTabPanel"}) {
+            EXPECT_EQ(control(p)->IsVisible(), std::string(p) == s.shown) << p;
+        }
+        const Rect tab = control(s.tab)->GetPos();
+        EXPECT_EQ(line->GetPos().left, tab.left);
+        EXPECT_EQ(line->GetPos().right, tab.left + 76);
+        EXPECT_EQ(line->GetPos().top, lineTop);
+    }
+    EXPECT_TRUE(log.requests.empty());
+}
+
+TEST_F(SettingPopupTest, HotkeyFieldsShowTheKeysNameAndTheCloseButtonHides) {
+    popup.SetHotkeyText(2, L"000121");
+    popup.SetHotkeyText(0, L"100118");
+    EXPECT_EQ(item("hotkeyPanel", 2)->GetText(), L"F10");
+    EXPECT_EQ(item("hotkeyPanel", 0)->GetText(), L"Ctrl F7");
+    EXPECT_TRUE(item("hotkeyPanel", 1)->GetText().empty());
+    popup.SetHotkeyText(3, L"000121");  // no such field: nothing
+
+    popup.ShowPopup();
+    ASSERT_TRUE(popup.IsShown());
+    viewstest::clickControl(popup, *control("closeBtn"));
+    EXPECT_FALSE(popup.IsShown());
+    EXPECT_FALSE(popup.IsWindowVisible());
+}
+
+}  // namespace
