@@ -560,12 +560,18 @@ void Store::endRecording() {
 }
 
 void Store::onHotkey(const std::string& keycode) {
+    // Only a press that is a hotkey starts the wait: the modifier pressed just before the key
+    // of Ctrl+F7 is a press too, and would otherwise hold the hotkey back.
+    const int32_t hotkey = hotkeys_.match(keycode);
+    if (hotkey < 0) {
+        return;
+    }
     const uint32_t now = clock_.nowMs();
     if (now - lastHotkeyTime_ < 100) {
         return;
     }
     lastHotkeyTime_ = now;
-    switch (hotkeys_.match(keycode)) {
+    switch (hotkey) {
         case HotkeyTable::kStart:
             startRecording();
             break;

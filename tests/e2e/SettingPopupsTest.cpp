@@ -176,9 +176,7 @@ double distanceFromStyle(const std::vector<uint32_t>& picture, int side, int poi
     return sum / (side * side * 3);
 }
 
-// Disabled: the wheel does not scroll the mouse-style panel (the ring tiles stay out of view),
-// so the run stops at choosing ring 2. Everything before that step passes.
-TEST(SettingPopups, DISABLED_SettingsChosenInThePopupsAreWhatTheRecordingUses) {
+TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
     TonesPlaying tones;
     ASSERT_TRUE(tones.ok()) << "the test microphone or its tones could not be set up";
     // No settings file yet: the program starts from its defaults and writes this one.
@@ -212,21 +210,28 @@ TEST(SettingPopups, DISABLED_SettingsChosenInThePopupsAreWhatTheRecordingUses) {
     ASSERT_TRUE(toolbar.click("settingBtn")) << controls.size() << " controls on the toolbar";
     WindowProbe settings = popupWith("pointTile5");
     ASSERT_NE(settings.id(), 0u);
-    ASSERT_TRUE(settings.click("pointTile5"));
-    ASSERT_TRUE(settings.click("pressNone"));
+    // The style panel is taller than the popup: the wheel brings each choice into view first.
     const Rect panel = settings.controls()["mouseSettingTabPanel"].rect;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            const Rect tile = settings.controls()["shapeTile2"].rect;
-            if (tile.bottom <= panel.bottom) {
-                return true;
-            }
-            runAndCapture({"xdotool", "mousemove", "--window", std::to_string(settings.id()),
-                           std::to_string((panel.left + panel.right) / 2),
-                           std::to_string((panel.top + panel.bottom) / 2), "click", "5"});
-            return false;
-        },
-        10s, "the ring tiles scrolled into view"));
+    const auto scrollTo = [&](const std::string& name) {
+        return waitFor(
+            [&] {
+                const Rect r = settings.controls()[name].rect;
+                if (r.top >= panel.top && r.bottom <= panel.bottom) {
+                    return true;
+                }
+                runAndCapture({"xdotool", "mousemove", "--window", std::to_string(settings.id()),
+                               std::to_string((panel.left + panel.right) / 2),
+                               std::to_string((panel.top + panel.bottom) / 2), "click",
+                               r.top < panel.top ? "4" : "5"});
+                return false;
+            },
+            10s, name + " scrolled into view");
+    };
+    ASSERT_TRUE(scrollTo("pointTile5"));
+    ASSERT_TRUE(settings.click("pointTile5"));
+    ASSERT_TRUE(scrollTo("pressNone"));
+    ASSERT_TRUE(settings.click("pressNone"));
+    ASSERT_TRUE(scrollTo("shapeTile2"));
     ASSERT_TRUE(settings.click("shapeTile2"));
 
     // Quality "High"; GPU is refused by the program (it stays CPU, as the file shows below).

@@ -160,7 +160,8 @@ void ScrollBar::DoEvent(Event& event) {
             }
             return;
         case EventType::ScrollWheel:
-            SetScrollPos(event.wParam == 0 ? pos_ - lineSize_ : pos_ + lineSize_);
+            // A notch of the wheel moves three lines, as desktops do.
+            SetScrollPos(event.wParam == 0 ? pos_ - 3 * lineSize_ : pos_ + 3 * lineSize_);
             return;
         default:
             Control::DoEvent(event);

@@ -293,6 +293,8 @@ TEST_F(StoreTest, HotkeysAndPauseRequestsDriveTheRecordingAndHotkeysAreThrottled
     after(99, kF9, StoreState::Paused);           // within 100 ms of the last accepted press
     after(1, kF9, StoreState::Recording);         // an ignored press does not restart the wait
     after(100, "000118", StoreState::Recording);  // no hotkey
+    after(1, kF9, StoreState::Paused);            // which starts no wait (Ctrl before F7)
+    after(100, kF9, StoreState::Recording);
     clock_.now = 0xFFFFFFF0u;
     after(0, kF9, StoreState::Paused);
     after(0x60, kF9, StoreState::Paused);  // the clock wrapped: 96 ms later
@@ -303,6 +305,7 @@ TEST_F(StoreTest, HotkeysAndPauseRequestsDriveTheRecordingAndHotkeysAreThrottled
               kPrepared +
                   "; start; RecordingStarted; pause; RecordingPaused; resume; "
                   "RecordingResumed; pause; RecordingPaused; resume; RecordingResumed; "
+                  "pause; RecordingPaused; resume; RecordingResumed; "
                   "pause; RecordingPaused; resume; RecordingResumed; stop; RecordingEnded");
     EXPECT_FALSE(input_.keyboardHookInstalled() || input_.mouseHookInstalled());
 }

@@ -7,6 +7,7 @@
 #include "ViewsTestSupport.h"
 #include "text/UiText.h"
 #include "ui/controls/Button.h"
+#include "ui/controls/VerticalLayout.h"
 #include "ui/core/Container.h"
 #include "ui/render/Canvas.h"
 
@@ -205,6 +206,25 @@ TEST_F(SettingPopupTest, HotkeyFieldsShowTheKeysNameAndTheCloseButtonHides) {
     viewstest::clickControl(popup, *control("closeBtn"));
     EXPECT_FALSE(popup.IsShown());
     EXPECT_FALSE(popup.IsWindowVisible());
+}
+
+}  // namespace
+
+namespace {
+
+// The mouse-style panel is taller than the popup: the wheel over its tiles scrolls it.
+TEST_F(SettingPopupTest, TheWheelOverTheTilesScrollsTheStylePanel) {
+    auto* styles = static_cast<ui::VerticalLayout*>(
+        control("mouseSettingTabPanel")->GetInterface("VerticalLayout"));
+    ASSERT_NE(styles, nullptr);
+    const Rect tile = item("pointStylePanel", 5)->GetPos();
+    const ui::LPARAM at =
+        ui::MakeLParam((tile.left + tile.right) / 2, (tile.top + tile.bottom) / 2);
+    const int32_t before = styles->GetScrollPos();
+    popup.SendMessage(ui::WM_MOUSEMOVE, 0, at);
+    popup.SendMessage(ui::WM_MOUSEWHEEL, static_cast<ui::WPARAM>(static_cast<uint16_t>(-120)) << 16,
+                      at);
+    EXPECT_GT(styles->GetScrollPos(), before);
 }
 
 }  // namespace
