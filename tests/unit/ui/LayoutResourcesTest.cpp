@@ -124,8 +124,8 @@ const Expected kLayouts[] = {
     // Rendered at the height the window gives itself with one camera: 32 + 134.
     {191, {144, 114}, {}, {15, 5, 15, 20}, false, 0, {"Arial", 11}, {144, 166},
      {{"captureCamera", {10, 10, 26, 26}}, {"onlyCaptureCamera", {10, 36, 26, 52}},
-      {"deviceList", {1, 74, 143, 102}}, {"testCamera", {10, 124, 134, 156}}},
-     {}, {{{0, 40}, kBorder}, {{70, 62}, kRule}, {{70, 113}, kRule}, {{10, 140}, 0xFFDDDDDD}},
+      {"deviceList", {1, 74, 143, 108}}, {"testCamera", {10, 130, 134, 162}}},
+     {}, {{{0, 40}, kBorder}, {{70, 62}, kRule}, {{70, 119}, kRule}, {{10, 146}, 0xFFDDDDDD}},
      "testCamera", kWhite},
     // No text yet: the label is as wide as its text.
     {192, {250, 64}, {}, {18, 10, 18, 23}, true, 0, {"微软雅黑", 14, true}, {250, 64},
