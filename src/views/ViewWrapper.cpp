@@ -9,15 +9,17 @@
 #include "flux/ActionDispatcher.h"
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
+#include "platform/Screen.h"
 #include "text/UiText.h"
 #include "views/Alert.h"
 #include "views/AppWin.h"
+#include "views/CaptureAreaWin.h"
+#include "views/Detection.h"
 #include "views/GeneratingWin.h"
 
 ViewWrapper::ViewWrapper() {
-    static const int32_t kNotifications[] = {18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
-                                             30, 31, 32, 33, 51, 53, 56, 57, 59, 61, 63, 64,
-                                             67};
+    static const int32_t kNotifications[] = {18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30,
+                                             31, 32, 33, 51, 53, 56, 57, 59, 61, 63, 64, 67};
     for (int32_t id : kNotifications) {
         ActionDispatcher::instance().addListener(id, this);
     }
@@ -32,6 +34,30 @@ bool ViewWrapper::InitWindows(void* instance) {
                      ui::WS_EX_COMPOSITED | ui::WS_EX_TOPMOST);
     toolbar_->ShowWindow(false);
     toolbar_->SetIcon(181);
+
+    std::unique_ptr<platform::Screen> screen = platform::Screen::open();
+    const Rect desktop = screen ? screen->desktopRect() : ui::WindowBase::DesktopRect();
+    // The magnifier's worker reads the pointer through a connection of its own, which it
+    // opens on first use; only one worker runs at a time.
+    auto cursorScreen = std::make_shared<std::unique_ptr<platform::Screen>>();
+    auto cursor = [cursorScreen](Point& at) {
+        if (*cursorScreen == nullptr) {
+            *cursorScreen = platform::Screen::open(false);
+        }
+        return *cursorScreen != nullptr && (*cursorScreen)->cursorPosition(at);
+    };
+    detection_ = std::make_unique<Detection>(std::move(screen), cursor);
+    detection_->Create(0, L"detection", ui::WS_POPUP | ui::WS_CLIPSIBLINGS, ui::WS_EX_TOOLWINDOW);
+    detection_->ShowWindow(false);
+
+    captureArea_ = std::make_unique<CaptureAreaWin>(desktop);
+    captureArea_->Create(0, L"capture", ui::WS_POPUP | ui::WS_CLIPSIBLINGS,
+                         ui::WS_EX_TOOLWINDOW | ui::WS_EX_TOPMOST);
+    captureArea_->ShowWindow(false);
+
+    toolbar_->SetDetectionWindow(detection_->GetHWND());
+    toolbar_->SetCaptureAreaWindow(captureArea_->GetHWND());
+    detection_->SetToolbarWindow(toolbar_->GetHWND());
     return true;
 }
 
@@ -42,57 +68,69 @@ void ViewWrapper::onAction(int32_t actionId, void* payload) {
     }
     const auto pause24ms = [] { std::this_thread::sleep_for(std::chrono::milliseconds(24)); };
     switch (actionId) {
-    case Action::CaptureRectChanged:
-        toolbar->TrackCaptureRect(*static_cast<const Rect*>(payload));
-        break;
-    case Action::HotkeyChanged: {
-        const auto* hotkey = static_cast<const HotkeyPayload*>(payload);
-        toolbar->SetHotkeyText(hotkey->action, Utf8ToWide(hotkey->keycode));
-        break;
-    }
-    case Action::RecordingStarted:
-        toolbar->OnRecordingStarted();
-        break;
-    case Action::RecordingPaused:
-        toolbar->KillTimer(AppWin::kTimer);
-        pause24ms();
-        toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_RESTORE);
-        toolbar->SetStartImage("res='159' restype='PNG' source='0,0,32,32' dest='16,16,48,48'");
-        break;
-    case Action::RecordingResumed:
-        toolbar->SetStartImage("res='163' restype='png' source='0,0,32,32' dest='16,16,48,48'");
-        toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE);
-        pause24ms();
-        toolbar->SetTimer(AppWin::kTimer, AppWin::kTimerMs);
-        break;
-    case Action::RecordingEnded:
-        toolbar->OnRecordingEnded();
-        break;
-    case Action::CountDownStart:
-        toolbar->PrepareCountDown();
-        break;
-    case Action::ShowProgressText: {
-        const int32_t n = *static_cast<const int32_t*>(payload);
-        if (toolbar->ProgressWindow() != nullptr && n >= 0 &&
-            n < static_cast<int32_t>(std::size(Text::progressTexts))) {
-            toolbar->ProgressWindow()->SetTaskName(Text::progressTexts[n].get());
+        case Action::CaptureRectChanged: {
+            const Rect area = *static_cast<const Rect*>(payload);
+            toolbar->TrackCaptureRect(area);
+            if (captureArea_) {
+                captureArea_->FrameCaptureRect(area);
+            }
+            break;
         }
-        break;
-    }
-    case Action::ShowProgressValue:
-        if (toolbar->ProgressWindow() != nullptr) {
-            toolbar->ProgressWindow()->SetProgress(*static_cast<const int32_t*>(payload));
+        case Action::HotkeyChanged: {
+            const auto* hotkey = static_cast<const HotkeyPayload*>(payload);
+            toolbar->SetHotkeyText(hotkey->action, Utf8ToWide(hotkey->keycode));
+            break;
         }
-        break;
-    case Action::ShowMessage:
-        ShowAlert(*static_cast<const wchar_t* const*>(payload), 1000, 3000, nullptr);
-        break;
-    case Action::ShowMessageWithLink: {
-        const auto* message = static_cast<const MessageWithLinkPayload*>(payload);
-        ShowAlert(message->text, message->interval, message->duration, message->onClick);
-        break;
-    }
-    default:
-        break;
+        case Action::RecordingStarted:
+            toolbar->OnRecordingStarted();
+            break;
+        case Action::RecordingPaused:
+            toolbar->KillTimer(AppWin::kTimer);
+            pause24ms();
+            toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_RESTORE);
+            toolbar->SetStartImage("res='159' restype='PNG' source='0,0,32,32' dest='16,16,48,48'");
+            break;
+        case Action::RecordingResumed:
+            toolbar->SetStartImage("res='163' restype='png' source='0,0,32,32' dest='16,16,48,48'");
+            toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE);
+            pause24ms();
+            toolbar->SetTimer(AppWin::kTimer, AppWin::kTimerMs);
+            break;
+        case Action::RecordingEnded:
+            toolbar->OnRecordingEnded();
+            break;
+        case Action::CountDownStart:
+            if (captureArea_) {
+                captureArea_->LockForRecording();
+                captureArea_->SetExStyle(captureArea_->GetExStyle() | ui::WS_EX_TOPMOST);
+            }
+            if (detection_) {
+                detection_->Close(ui::IDOK);  // for good: no more custom areas once recording
+            }
+            toolbar->PrepareCountDown();
+            break;
+        case Action::ShowProgressText: {
+            const int32_t n = *static_cast<const int32_t*>(payload);
+            if (toolbar->ProgressWindow() != nullptr && n >= 0 &&
+                n < static_cast<int32_t>(std::size(Text::progressTexts))) {
+                toolbar->ProgressWindow()->SetTaskName(Text::progressTexts[n].get());
+            }
+            break;
+        }
+        case Action::ShowProgressValue:
+            if (toolbar->ProgressWindow() != nullptr) {
+                toolbar->ProgressWindow()->SetProgress(*static_cast<const int32_t*>(payload));
+            }
+            break;
+        case Action::ShowMessage:
+            ShowAlert(*static_cast<const wchar_t* const*>(payload), 1000, 3000, nullptr);
+            break;
+        case Action::ShowMessageWithLink: {
+            const auto* message = static_cast<const MessageWithLinkPayload*>(payload);
+            ShowAlert(message->text, message->interval, message->duration, message->onClick);
+            break;
+        }
+        default:
+            break;
     }
 }
