@@ -23,7 +23,12 @@ std::string imageName(int32_t serial) {
 Detection::Detection(std::unique_ptr<platform::Screen> screen, Magnifier::CursorSource cursor)
     : screen_(std::move(screen)), cursor_(std::move(cursor)) {}
 
-Detection::~Detection() = default;
+Detection::~Detection() {
+    // The worker reads the pointer through what this object was given.
+    if (magnifier_ != nullptr) {
+        magnifier_->Shutdown();
+    }
+}
 
 ui::Control* Detection::CreateControl(std::string_view className) {
     return factory_.CreateControl(className);

@@ -17,6 +17,10 @@ constexpr ui::Argb kCrosshair = 0xFFFF5722;
 Magnifier::Magnifier() = default;
 
 Magnifier::~Magnifier() {
+    Shutdown();
+}
+
+void Magnifier::Shutdown() {
     Stop();
     if (worker_.joinable()) {
         worker_.join();
@@ -154,7 +158,10 @@ std::string Magnifier::Descriptor(int32_t serial, Point cursor, ui::Size size,
 }
 
 void Magnifier::DoEvent(ui::Event& event) {
-    if (event.type != ui::EventType::MouseMove && event.type != ui::EventType::MouseEnter) {
+    // Only while the pointer is over it: the enter and the move of one pointer motion must
+    // not send it there and straight back.
+    if ((event.type != ui::EventType::MouseMove && event.type != ui::EventType::MouseEnter) ||
+        !Contains(event.mouse)) {
         return;
     }
     const int32_t w = GetFixedWidth();

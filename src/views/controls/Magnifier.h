@@ -41,6 +41,8 @@ public:
     void Start();
     // Ends the worker after its current frame without waiting for it.
     void Stop();
+    // Ends the worker and waits for it: before what its pointer source uses goes away.
+    void Shutdown();
     bool IsRunning() const;
     // UI thread, on the frame message: shows the latest descriptor.
     void TakeFrame();
