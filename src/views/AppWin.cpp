@@ -22,9 +22,13 @@
 namespace {
 
 // Between a window-state change and the timer's, as the toolbar has always done.
-void pause24ms() { std::this_thread::sleep_for(std::chrono::milliseconds(24)); }
+void pause24ms() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(24));
+}
 
-void dispatch(int32_t action) { ActionDispatcher::instance().dispatch(action, nullptr); }
+void dispatch(int32_t action) {
+    ActionDispatcher::instance().dispatch(action, nullptr);
+}
 
 }  // namespace
 
@@ -83,26 +87,26 @@ void AppWin::Notify(ui::Notification& msg) {
 
 ui::LRESULT AppWin::HandleMessage(uint32_t msg, ui::WPARAM wParam, ui::LPARAM lParam) {
     switch (msg) {
-    case WM_VIEW_SHOW:
-        ShowWindow(true, true);
-        ui::SendMessage(captureArea_, WM_VIEW_SHOW);
-        break;
-    case WM_BEGIN_DETECTION:
-        ShowWindow(false);
-        ui::SendMessage(captureArea_, WM_VIEW_HIDE);
-        if (detection_ != 0) {
-            ui::SendMessage(detection_, WM_VIEW_SHOW);
-        } else {
-            // No area picker to hand over to: the toolbar comes straight back.
+        case WM_VIEW_SHOW:
             ShowWindow(true, true);
             ui::SendMessage(captureArea_, WM_VIEW_SHOW);
-        }
-        break;
-    case WM_COUNTDOWN_FINISHED:
-        dispatch(Action::CountDownFinished);
-        break;
-    default:
-        break;
+            break;
+        case WM_BEGIN_DETECTION:
+            ShowWindow(false);
+            ui::SendMessage(captureArea_, WM_VIEW_HIDE);
+            if (detection_ != 0) {
+                ui::SendMessage(detection_, WM_VIEW_SHOW);
+            } else {
+                // No area picker to hand over to: the toolbar comes straight back.
+                ShowWindow(true, true);
+                ui::SendMessage(captureArea_, WM_VIEW_SHOW);
+            }
+            break;
+        case WM_COUNTDOWN_FINISHED:
+            dispatch(Action::CountDownFinished);
+            break;
+        default:
+            break;
     }
     return ui::WindowImplBase::HandleMessage(msg, wParam, lParam);
 }
@@ -156,7 +160,11 @@ void AppWin::TrackCaptureRect(const Rect& area) {
     const ui::Size size{window.width(), window.height()};
     const Point at = Placement(area, size, {desktop.width(), desktop.height()});
     MoveWindow(at.x, at.y, size.cx, size.cy);
-    ShowWindow(true, true);
+    // Shown already, it keeps out of the focus: the areas that arrive while the user drags
+    // the capture frame would otherwise take the focus from the frame, which ends the drag.
+    if (!IsWindowVisible()) {
+        ShowWindow(true, true);
+    }
 }
 
 void AppWin::SetStartImage(const std::string& descriptor) {

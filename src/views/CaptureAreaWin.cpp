@@ -50,8 +50,16 @@ ui::LRESULT CaptureAreaWin::HandleMessage(uint32_t msg, ui::WPARAM wParam, ui::L
     }
 }
 
+void CaptureAreaWin::ShowOnTop() {
+    // Only when hidden: showing with the focus again while the user drags the frame would
+    // take the focus away and back, and the lost focus ends the drag.
+    if (!IsWindowVisible()) {
+        ShowWindow(true, true);
+    }
+}
+
 void CaptureAreaWin::FrameCaptureRect(const Rect& r) {
-    ShowWindow(true, true);
+    ShowOnTop();
     if (r.width() <= kMinFramed || r.height() <= kMinFramed || captureArea_ == nullptr ||
         dragBtn_ == nullptr || toolBar_ == nullptr || captureSize_ == nullptr) {
         return;

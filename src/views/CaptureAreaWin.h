@@ -45,6 +45,8 @@ public:
     static constexpr int32_t kMinFramed = 200;
 
 private:
+    void ShowOnTop();
+
     CDialogBuilderCallbackEx factory_;
     Rect desktop_;
     TransformTool* captureArea_ = nullptr;

@@ -196,7 +196,8 @@ void TransformTool::DoEvent(ui::Event& event) {
             // The handle under the press, even when no pointer motion came before it.
             HitTest(event.mouse);
             flags_ |= kResizing;
-            last_ = event.mouse;
+            press_ = event.mouse;
+            pressArea_ = CapturedArea();
             return;
         case ui::EventType::ButtonUp:
             flags_ &= ~kResizing;
@@ -206,13 +207,10 @@ void TransformTool::DoEvent(ui::Event& event) {
             if ((flags_ & kResizing) == 0 || owner_ == nullptr) {
                 return;
             }
-            const Rect desktop = owner_->Desktop();
-            const Rect area =
-                ui::offsetRect(CaptureRectOf(rect_, borderSize_), desktop.left, desktop.top);
-            const int32_t dx = event.mouse.x - last_.x;
-            const int32_t dy = event.mouse.y - last_.y;
-            last_ = event.mouse;
-            Rect r = Resize(area, hitHandle_, dx, dy, desktop);
+            // From the area at the press by the whole way the pointer went: the Store's
+            // answers are rounded, and steps taken from the rounded frame would fall behind.
+            Rect r = Resize(pressArea_, hitHandle_, event.mouse.x - press_.x,
+                            event.mouse.y - press_.y, owner_->Desktop());
             ActionDispatcher::instance().dispatch(Action::SetCaptureRect, &r);
             return;
         }
@@ -220,6 +218,11 @@ void TransformTool::DoEvent(ui::Event& event) {
             ui::Container::DoEvent(event);
             return;
     }
+}
+
+Rect TransformTool::CapturedArea() const {
+    const Rect desktop = owner_ != nullptr ? owner_->Desktop() : Rect{};
+    return ui::offsetRect(CaptureRectOf(rect_, borderSize_), desktop.left, desktop.top);
 }
 
 void TransformTool::PaintBorder(ui::Canvas& canvas) {

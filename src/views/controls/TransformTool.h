@@ -42,8 +42,12 @@ public:
 private:
     static constexpr uint32_t kResizing = 0x40;
 
+    // The capture area the frame stands around now, in screen coordinates.
+    Rect CapturedArea() const;
+
     CaptureFrameOwner* owner_ = nullptr;
     int32_t hitHandle_ = 0;
     uint32_t flags_ = 0;
-    Point last_;
+    Point press_;     // where the resize drag began
+    Rect pressArea_;  // the capture area then
 };
