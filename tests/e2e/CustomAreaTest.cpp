@@ -59,6 +59,15 @@ Rect screenRect(const WindowProbe& window) {
     return {x, y, x + value("Width:"), y + value("Height:")};
 }
 
+// One frame of the screen's pixels in the rect, as RGB triples, grabbed by ffmpeg.
+std::string screenPixels(const Rect& r) {
+    return runAndCapture({"ffmpeg", "-v", "error", "-f", "x11grab", "-video_size",
+                          std::to_string(r.width()) + "x" + std::to_string(r.height()), "-i",
+                          std::string(std::getenv("DISPLAY")) + "+" + std::to_string(r.left) + "," +
+                              std::to_string(r.top),
+                          "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+}
+
 std::string sizeText(const Rect& r) {
     return "L: " + std::to_string(r.left) + ", T: " + std::to_string(r.top) +
            ", Width: " + std::to_string(r.width()) + ", Height: " + std::to_string(r.height());
@@ -67,8 +76,12 @@ std::string sizeText(const Rect& r) {
 class CustomArea : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Lines of text, for pictures to compare; `cat` keeps it open.
         xterm_ = testsupport::ChildProcess(
-            {"xterm", "-T", "target-xterm", "-geometry", "80x24+200+150"}, {});
+            {"xterm", "-T", "target-xterm", "-geometry", "80x24+200+150", "-e", "sh", "-c",
+             "for i in $(seq 1 22); do echo \"$i ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklm "
+             "0123456789 $i\"; done; exec cat"},
+            {});
         target = WindowProbe::find("target-xterm");
         ASSERT_NE(target.id(), 0u) << "no xterm";
         recorder.awaitLog("] Start\n");
@@ -107,11 +120,55 @@ protected:
 TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
     ASSERT_TRUE(framed({0, 0, 640, 360}));
 
-    // Hovering the xterm highlights exactly its window.
+    // The xterm's text before the overlay freezes the screen (inside the xterm, away from its
+    // title bar, whose colour follows the focus, and from the toolbar and the frame, which the
+    // overlay hides).
+    const Rect xterm = screenRect(target);
+    const Point prompt{xterm.left + 60, xterm.top + 60};
+    const Rect around{prompt.x - 50, prompt.y - 50, prompt.x + 50, prompt.y + 50};
+    const std::string desktop = screenPixels(around);
+    ASSERT_EQ(desktop.size(), 100u * 100u * 3u);
+    size_t dark = 0;
+    for (size_t i = 0; i + 2 < desktop.size(); i += 3) {
+        dark += uint8_t(desktop[i]) < 128;
+    }
+    ASSERT_GT(dark, 100u * 100u / 50) << "no text to magnify";
+
     WindowProbe overlay = chooseCustom();
     ASSERT_NE(overlay.id(), 0u);
     EXPECT_FALSE(viewable(toolbar));
-    const Rect xterm = screenRect(target);
+
+    // The magnifier in the top-left corner shows that square at twice its size.
+    ASSERT_TRUE(xdo({"mousemove", "--sync", std::to_string(prompt.x), std::to_string(prompt.y)}));
+    const std::string source = "source='" + std::to_string(around.left) + "," +
+                               std::to_string(around.top) + "," + std::to_string(around.right) +
+                               "," + std::to_string(around.bottom) + "'";
+    EXPECT_TRUE(waitFor(
+        [&] { return overlay.controls()["magnifier"].image.find(source) != std::string::npos; }, 5s,
+        "the magnifier following the pointer"));
+    const std::string magnified = screenPixels({0, 0, 200, 200});
+    ASSERT_EQ(magnified.size(), 200u * 200u * 3u);
+    size_t same = 0;
+    size_t compared = 0;
+    for (int y = 6; y < 194; ++y) {
+        for (int x = 6; x < 194; ++x) {
+            if ((x >= 96 && x < 104) || (y >= 96 && y < 104)) {
+                continue;  // the crosshair
+            }
+            const size_t m = (size_t(y) * 200 + size_t(x)) * 3;
+            const size_t d = (size_t(y / 2) * 100 + size_t(x / 2)) * 3;
+            bool close = true;
+            for (int c = 0; c < 3; ++c) {
+                close = close && std::abs(int(uint8_t(magnified[m + c])) -
+                                          int(uint8_t(desktop[d + c]))) <= 8;
+            }
+            same += close;
+            ++compared;
+        }
+    }
+    EXPECT_GT(same, compared * 97 / 100) << same << " of " << compared;
+
+    // Hovering the xterm highlights exactly its window.
     ASSERT_TRUE(xdo({"mousemove", "--sync", std::to_string(xterm.left + 100),
                      std::to_string(xterm.top + 100)}));
     EXPECT_TRUE(overlay.awaitControl("captureSize", sizeText(xterm), 10s))
