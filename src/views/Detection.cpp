@@ -184,6 +184,9 @@ ui::LRESULT Detection::HandleMessage(uint32_t msg, ui::WPARAM wParam, ui::LPARAM
             magnifier_->Stop();
             ShowWindow(false);
             break;
+        case ui::WM_DESTROY:
+            magnifier_->Stop();  // closed for good at the count-down: nothing left to follow
+            break;
         case WM_MAGNIFIER_FRAME:
             magnifier_->TakeFrame();
             return 0;

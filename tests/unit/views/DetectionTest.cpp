@@ -356,6 +356,14 @@ TEST_F(DetectionTest, TheMagnifierShowsThePointersSurroundingsAtTwiceTheirSize) 
         << magnifier->GetBkImage();
 }
 
+TEST_F(DetectionTest, ClosingTheOverlayStopsTheMagnifier) {
+    detection->SendMessage(WM_VIEW_SHOW);
+    auto* m = static_cast<Magnifier*>(control("magnifier")->GetInterface("Magnifier"));
+    ASSERT_TRUE(m->IsRunning());
+    detection->DestroyWindow();
+    EXPECT_FALSE(m->IsRunning());
+}
+
 TEST_F(DetectionTest, TheMagnifierJumpsOutOfThePointersWayAndBack) {
     detection->SendMessage(WM_VIEW_SHOW);
     render();  // shown, the window is laid out
