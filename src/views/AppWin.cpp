@@ -176,7 +176,11 @@ void AppWin::TrackCaptureRect(const Rect& area) {
     const ui::Size size{window.width(), window.height()};
     const Point at = Placement(area, size, {desktop.width(), desktop.height()});
     MoveWindow(at.x, at.y, size.cx, size.cy);
-    ShowWindow(true, true);
+    // Shown already, it keeps out of the focus: the areas that arrive while the user drags
+    // the capture frame would otherwise take the focus from the frame, which ends the drag.
+    if (!IsWindowVisible()) {
+        ShowWindow(true, true);
+    }
 }
 
 void AppWin::SetStartImage(const std::string& descriptor) {

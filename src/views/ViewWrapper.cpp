@@ -9,9 +9,12 @@
 #include "flux/ActionDispatcher.h"
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
+#include "platform/Screen.h"
 #include "text/UiText.h"
 #include "views/Alert.h"
 #include "views/AppWin.h"
+#include "views/CaptureAreaWin.h"
+#include "views/Detection.h"
 #include "views/GeneratingWin.h"
 #include "views/popups/AudioSetting.h"
 #include "views/popups/CameraSetting.h"
@@ -34,6 +37,30 @@ bool ViewWrapper::InitWindows(void* instance) {
                      ui::WS_EX_COMPOSITED | ui::WS_EX_TOPMOST);
     toolbar_->ShowWindow(false);
     toolbar_->SetIcon(181);
+
+    std::unique_ptr<platform::Screen> screen = platform::Screen::open();
+    const Rect desktop = screen ? screen->desktopRect() : ui::WindowBase::DesktopRect();
+    // The magnifier's worker reads the pointer through a connection of its own, which it
+    // opens on first use; only one worker runs at a time.
+    auto cursorScreen = std::make_shared<std::unique_ptr<platform::Screen>>();
+    auto cursor = [cursorScreen](Point& at) {
+        if (*cursorScreen == nullptr) {
+            *cursorScreen = platform::Screen::open(false);
+        }
+        return *cursorScreen != nullptr && (*cursorScreen)->cursorPosition(at);
+    };
+    detection_ = std::make_unique<Detection>(std::move(screen), cursor);
+    detection_->Create(0, L"detection", ui::WS_POPUP | ui::WS_CLIPSIBLINGS, ui::WS_EX_TOOLWINDOW);
+    detection_->ShowWindow(false);
+
+    captureArea_ = std::make_unique<CaptureAreaWin>(desktop);
+    captureArea_->Create(0, L"capture", ui::WS_POPUP | ui::WS_CLIPSIBLINGS,
+                         ui::WS_EX_TOOLWINDOW | ui::WS_EX_TOPMOST);
+    captureArea_->ShowWindow(false);
+
+    toolbar_->SetDetectionWindow(detection_->GetHWND());
+    toolbar_->SetCaptureAreaWindow(captureArea_->GetHWND());
+    detection_->SetToolbarWindow(toolbar_->GetHWND());
     return true;
 }
 
@@ -85,9 +112,14 @@ void ViewWrapper::onAction(int32_t actionId, void* payload) {
         case Action::CameraDeviceChanged:
             camera->SetDevice(asInt());
             break;
-        case Action::CaptureRectChanged:
-            toolbar->TrackCaptureRect(*static_cast<const Rect*>(payload));
+        case Action::CaptureRectChanged: {
+            const Rect area = *static_cast<const Rect*>(payload);
+            toolbar->TrackCaptureRect(area);
+            if (captureArea_) {
+                captureArea_->FrameCaptureRect(area);
+            }
             break;
+        }
         case Action::HotkeyChanged: {
             const auto* hotkey = static_cast<const HotkeyPayload*>(payload);
             toolbar->SetHotkeyText(hotkey->action, Utf8ToWide(hotkey->keycode));
@@ -112,6 +144,13 @@ void ViewWrapper::onAction(int32_t actionId, void* payload) {
             toolbar->OnRecordingEnded();
             break;
         case Action::CountDownStart:
+            if (captureArea_) {
+                captureArea_->LockForRecording();
+                captureArea_->SetExStyle(captureArea_->GetExStyle() | ui::WS_EX_TOPMOST);
+            }
+            if (detection_) {
+                detection_->Close(ui::IDOK);  // for good: no more custom areas once recording
+            }
             toolbar->PrepareCountDown();
             break;
         case Action::ShowProgressText: {

@@ -6,6 +6,8 @@
 #include "flux/IActionListener.h"
 
 class AppWin;
+class CaptureAreaWin;
+class Detection;
 
 // The view side: owns the long-lived windows, creates them hidden, and turns the Store's
 // notifications into window updates. It never changes application state. UI thread only.
@@ -21,7 +23,11 @@ public:
     bool InitWindows(void* instance);
 
     AppWin* Toolbar() const { return toolbar_.get(); }
+    Detection* Overlay() const { return detection_.get(); }
+    CaptureAreaWin* Frame() const { return captureArea_.get(); }
 
 private:
     std::unique_ptr<AppWin> toolbar_;
+    std::unique_ptr<Detection> detection_;
+    std::unique_ptr<CaptureAreaWin> captureArea_;
 };

@@ -47,7 +47,9 @@ void takeFrames(ProbedStream& s, Decoder& d, AVFrame* frame, const PictureSink& 
                                                 static_cast<AVPixelFormat>(frame->format),
                                                 frame->width, frame->height, AV_PIX_FMT_BGRA,
                                                 SWS_BICUBIC, nullptr, nullptr, nullptr));
-            d.bgra.resize(static_cast<size_t>(frame->width) * frame->height * 4);
+            // swscale's vector code may write a little past the last row's end (200-pixel rows
+            // do); the room after the picture takes it.
+            d.bgra.resize(static_cast<size_t>(frame->width) * frame->height * 4 + 256);
             uint8_t* planes[1] = {d.bgra.data()};
             const int lineSizes[1] = {frame->width * 4};
             sws_scale(d.toBgra.get(), frame->data, frame->linesize, 0, frame->height, planes,

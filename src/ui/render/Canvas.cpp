@@ -243,7 +243,10 @@ void Canvas::drawBitmap(const Bitmap& bitmap, const Rect& dest, const Rect& sour
         return;
     }
     if (corners.left <= 0 && corners.top <= 0 && corners.right <= 0 && corners.bottom <= 0) {
-        stretch(bitmap, dest, src, fade);
+        // Without corners the whole image is the centre: a hole leaves nothing to draw.
+        if (!hole) {
+            stretch(bitmap, dest, src, fade);
+        }
         return;
     }
     // Corner sizes in the source, limited to the source; in the destination the same, shrunk

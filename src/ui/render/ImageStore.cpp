@@ -64,6 +64,11 @@ std::shared_ptr<const Bitmap> ImageStore::resolve(const ImageDescriptor& descrip
 const ImageDescriptor* ImageStore::parsed(const std::string& descriptor) {
     auto it = descriptors_.find(descriptor);
     if (it == descriptors_.end()) {
+        // Starting afresh is cheap (a parse per text) and keeps the cache bounded; the
+        // pointer handed out is used before the next call.
+        if (descriptors_.size() >= kMaxParsed) {
+            descriptors_.clear();
+        }
         auto d = std::make_unique<ImageDescriptor>();
         if (!ImageDescriptor::parse(descriptor, *d)) {
             d.reset();

@@ -35,6 +35,12 @@ public:
     // Parses the descriptor and loads its image ahead of the first draw.
     bool preload(const std::string& descriptor);
 
+    // How many parsed descriptors are kept; never more than kMaxParsed. A control that
+    // changes its descriptor all the time (a magnifier following the pointer) would
+    // otherwise grow the cache without end.
+    size_t parsedCount() const { return descriptors_.size(); }
+    static constexpr size_t kMaxParsed = 512;
+
 private:
     // The parsed descriptor, or null when the text is malformed; parsed once per text.
     const ImageDescriptor* parsed(const std::string& descriptor);

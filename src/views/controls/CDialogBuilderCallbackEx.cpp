@@ -1,7 +1,10 @@
 #include "views/controls/CDialogBuilderCallbackEx.h"
 
 #include "views/controls/CheckBoxButton.h"
+#include "views/controls/DragButton.h"
 #include "views/controls/HotKeyInput.h"
+#include "views/controls/Magnifier.h"
+#include "views/controls/TransformTool.h"
 
 namespace {
 
@@ -17,8 +20,8 @@ struct Maker {
 
 constexpr Maker kControls[] = {
     {"CheckBoxButton", make<CheckBoxButton>}, {"HotKeyInput", make<HotKeyInput>},
-    // The overlay's and the capture-area window's controls belong here too:
-    // "Magnifier", "TransformTool", "DragButton".
+    {"Magnifier", make<Magnifier>},           {"TransformTool", make<TransformTool>},
+    {"DragButton", make<DragButton>},
 };
 
 }  // namespace

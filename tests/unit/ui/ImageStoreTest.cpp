@@ -104,6 +104,23 @@ TEST(ImageStore, NamedImagesAreAddedReplacedAndRemoved) {
     EXPECT_EQ(0u, canvas.pixel(3, 3));
 }
 
+TEST(ImageStore, AnEverChangingDescriptorKeepsTheCacheBounded) {
+    ImageStore store;
+    store.addImage("pic", solid(300, 300, 0xFF102030u));
+    Canvas canvas(40, 40);
+    // A magnifier following the pointer: a new source at every step, for a long while.
+    for (int32_t i = 0; i < 20000; ++i) {
+        const int32_t x = i % 200;
+        const int32_t y = i / 200;
+        const std::string descriptor = "file='pic' source='" + std::to_string(x) + "," +
+                                       std::to_string(y) + "," + std::to_string(x + 20) + "," +
+                                       std::to_string(y + 20) + "' dest='0,0,40,40'";
+        ASSERT_TRUE(store.draw(canvas, {0, 0, 40, 40}, descriptor)) << i;
+        ASSERT_LE(store.parsedCount(), ImageStore::kMaxParsed) << i;
+    }
+    EXPECT_EQ(canvas.pixel(20, 20), 0xFF102030u);
+}
+
 TEST(ImageStore, BuiltInImagesDecodeOnceForEveryWindow) {
     ImageStore a;
     ImageStore b;

@@ -17,8 +17,8 @@
 
 namespace viewstest {
 
-// The SetHotkey and ChooseCaptureArea actions sent. One for the program (the dispatcher keeps
-// its listeners); each test clears it.
+// The SetHotkey, ChooseCaptureArea and SetCaptureRect actions sent, in order. The dispatcher never
+// lets a listener go, so there is one for the whole test program; each test clears it.
 class ActionLog : public IActionListener {
 public:
     static ActionLog& instance() {
@@ -26,6 +26,7 @@ public:
             auto* l = new ActionLog;
             ActionDispatcher::instance().addListener(Action::SetHotkey, l);
             ActionDispatcher::instance().addListener(Action::ChooseCaptureArea, l);
+            ActionDispatcher::instance().addListener(Action::SetCaptureRect, l);
             return l;
         }();
         return *log;
@@ -39,17 +40,21 @@ public:
             }
         } else if (actionId == Action::ChooseCaptureArea) {
             areas.push_back(*static_cast<int32_t*>(payload));
+        } else if (actionId == Action::SetCaptureRect) {
+            rects.push_back(*static_cast<Rect*>(payload));
         }
     }
 
     void clear() {
         hotkeys.clear();
         areas.clear();
+        rects.clear();
         onHotkey = nullptr;
     }
 
     std::vector<HotkeyPayload> hotkeys;
     std::vector<int32_t> areas;
+    std::vector<Rect> rects;
     std::function<void()> onHotkey;  // runs as a SetHotkey arrives (the Store's answer)
 };
 
