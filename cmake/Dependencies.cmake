@@ -6,7 +6,7 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavformat libavcodec libavfilter libswresample libswscale libavutil)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2 SDL2_ttf)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET
-  x11 x11-xcb xcb xcb-shm xcb-record xext xi xtst xrandr xfixes)
+  x11 x11-xcb xcb xcb-shm xcb-record xcb-randr xext xi xtst xrandr xfixes)
 pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 find_package(RapidJSON CONFIG QUIET)

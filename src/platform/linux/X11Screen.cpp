@@ -1,5 +1,6 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <xcb/randr.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -115,9 +116,30 @@ public:
             new X11Screen(std::move(connection), *it.data, useSharedMemory));
     }
 
+    // The primary monitor (RandR 1.5): the whole recorder (full screen, presets, the toolbar's
+    // place, the area picker) works on it, as on the primary display elsewhere. The whole
+    // root where there is no RandR or no primary monitor.
     Rect desktopRect() override {
         refreshRootSize();
-        return Rect{0, 0, rootWidth_, rootHeight_};
+        const Rect root{0, 0, rootWidth_, rootHeight_};
+        xcb_connection_t* c = connection_.get();
+        const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+        if (randr == nullptr || !randr->present) {
+            return root;
+        }
+        auto monitors =
+            waitReply(xcb_randr_get_monitors_reply, c, xcb_randr_get_monitors(c, root_, 1));
+        if (!monitors) {
+            return root;
+        }
+        for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem > 0;
+             xcb_randr_monitor_info_next(&it)) {
+            const xcb_randr_monitor_info_t* m = it.data;
+            if (m->primary && m->width > 0 && m->height > 0) {
+                return Rect{m->x, m->y, m->x + m->width, m->y + m->height};
+            }
+        }
+        return root;
     }
 
     DisplayMetrics displayMetrics() override {

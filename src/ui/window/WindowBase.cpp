@@ -9,6 +9,7 @@
 
 #include "base/Utf8.h"
 #include "platform/MessageLoop.h"
+#include "platform/Screen.h"
 #include "platform/SdlEvents.h"
 #include "platform/WindowSystem.h"
 #include "resources/Resources.h"
@@ -286,14 +287,9 @@ void WindowBase::DestroyWindow() {
 }
 
 Rect WindowBase::DesktopRect() {
-    if (!initVideo()) {
-        return {};
-    }
-    SDL_Rect r{};
-    if (SDL_GetDisplayBounds(0, &r) != 0) {
-        return {};
-    }
-    return {r.x, r.y, r.x + r.w, r.y + r.h};
+    // The session's own answer (the primary monitor), as the recorder's other parts get it.
+    static const std::unique_ptr<platform::Screen> screen = platform::Screen::open(false);
+    return screen ? screen->desktopRect() : Rect{};
 }
 
 void WindowBase::CenterWindow() {

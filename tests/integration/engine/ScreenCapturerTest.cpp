@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "GrabCheck.h"
 #include "TestDesktop.h"
 #include "TestServers.h"
@@ -150,6 +151,32 @@ TEST_F(WindowUnderCursor, FindsTheDeepestVisibleWindowWithoutItsFrame) {
     platform::WindowHit hit;
     EXPECT_FALSE(screen_->windowAt(Point{-1, 10}, 0, hit));  // off the desktop
     EXPECT_FALSE(screen_->windowAt(Point{10, 1080}, 0, hit));
+}
+
+}  // namespace
+
+namespace {
+
+// Two monitors side by side, the right one primary: the desktop is that monitor; without a
+// primary monitor it is the whole screen again. Monitors as RandR lets a session declare them.
+TEST(Desktop, IsThePrimaryMonitor) {
+    const auto xrandr = [](const std::vector<std::string>& args) {
+        std::vector<std::string> argv{"xrandr"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        int status = -1;
+        testsupport::runAndCapture(argv, &status);
+        ASSERT_EQ(status, 0) << args.front();
+    };
+    auto screen = platform::Screen::open();
+    ASSERT_TRUE(screen);
+    const Rect whole = screen->desktopRect();
+    xrandr({"--setmonitor", "left", "960/254x1080/286+0+0", "none"});
+    xrandr({"--setmonitor", "*right", "960/254x1080/286+960+0", "none"});
+    EXPECT_EQ(screen->desktopRect(), (Rect{960, 0, 1920, 1080}));
+    xrandr({"--delmonitor", "left"});
+    xrandr({"--delmonitor", "right"});
+    EXPECT_EQ(screen->desktopRect(), whole);
+    EXPECT_EQ(whole, (Rect{0, 0, 1920, 1080}));
 }
 
 }  // namespace
