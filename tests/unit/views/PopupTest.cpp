@@ -109,7 +109,6 @@ TEST_F(CaptureDropDownListTest, EveryRowButCustomSendsItsIndexCustomAsksForThePi
         EXPECT_EQ(log.areas, std::vector<int32_t>{row});
         EXPECT_EQ(list->GetCurSel(), row);
         EXPECT_FALSE(dropDown.IsShown()) << row;
-        EXPECT_FALSE(dropDown.IsWindowVisible()) << row;
     }
     log.areas.clear();
     // "Custom" leaves no row selected, so picking it again asks again.
@@ -136,7 +135,6 @@ TEST_F(CaptureDropDownListTest, TheToolbarButtonTogglesItAndLosingTheFocusHidesI
     dropDown.SendMessage(ui::WM_KILLFOCUS);
     EXPECT_FALSE(dropDown.IsShown());
     EXPECT_FALSE(dropDown.IsWindowVisible());
-    EXPECT_EQ(dropDown.SendMessage(ui::WM_NCHITTEST, 0, ui::MakeLParam(60, 5)), ui::HTCLIENT);
 }
 
 }  // namespace
