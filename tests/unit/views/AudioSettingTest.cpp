@@ -1,5 +1,4 @@
-// The audio popup off-screen on its own layout: the switches show only what the Store answers,
-// the filter gates the coefficient slider, and the coefficient's two displays round apart.
+// The audio popup off-screen: switches show the Store's answer, the filter gates the slider.
 #include "views/popups/AudioSetting.h"
 
 #include <gtest/gtest.h>

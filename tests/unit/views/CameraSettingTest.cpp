@@ -1,5 +1,4 @@
-// The camera popup off-screen on its own layout, over a camera service of scripted devices
-// and over this machine's (which has none): the list, the window's height, the test button.
+// The camera popup off-screen, over scripted devices and over this machine's (none).
 #include "views/popups/CameraSetting.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// The capture frame off-screen on a 1920 x 1080 desktop: where it puts the frame, the move
-// button and the size bar for an area, which handle is under the pointer, what a resize or a
-// move sends, and what locking for the recording leaves.
+// The capture frame off-screen on a 1920 x 1080 desktop: layout, handles, resize, move, lock.
 
 #include <gtest/gtest.h>
 
@@ -15,13 +13,9 @@
 namespace {
 
 using ui::MakeLParam;
+using viewstest::str;
 
 const Rect kDesktop{0, 0, 1920, 1080};
-
-std::string str(const Rect& r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-           "," + std::to_string(r.bottom);
-}
 
 class CaptureAreaWinTest : public ::testing::Test {
 protected:

@@ -1,5 +1,4 @@
-// The views' own controls, made by the views' factory in an off-screen paint manager: the
-// check button that flips on the press, and the hotkey field that sends what is pressed in it.
+// The views' own controls, built by the views' factory in an off-screen paint manager.
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,4 @@
-// The custom-area overlay off-screen, over a scripted desktop: hovering highlights the client
-// part of the window under the pointer, a drag selects a rectangle (clamped to the desktop), a
-// release fixes it, a right click cancels; the picture darkens all but the selection and the
-// magnifier shows the pointer's surroundings at twice their size.
+// The custom-area overlay off-screen over a scripted desktop: hover, drag, cancel, picture.
 
 #include <gtest/gtest.h>
 
@@ -23,6 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using ui::MakeLParam;
+using viewstest::str;
 
 constexpr int32_t kWidth = 640;
 constexpr int32_t kHeight = 480;
@@ -120,11 +118,6 @@ protected:
     std::unique_ptr<Detection> detection;
 };
 
-std::string str(const Rect& r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-           "," + std::to_string(r.bottom);
-}
-
 TEST_F(DetectionTest, HoverHighlightsTheClientPartOfTheWindowUnderThePointer) {
     detection->SendMessage(WM_VIEW_SHOW);
     EXPECT_TRUE(detection->IsWindowVisible());
@@ -132,8 +125,6 @@ TEST_F(DetectionTest, HoverHighlightsTheClientPartOfTheWindowUnderThePointer) {
     const Rect client{102, 100, 498, 360};
     EXPECT_EQ(str(detection->Selection()), str(client));
     EXPECT_EQ(str(control("desktopMaskBorder")->GetPos()), str(client));
-    EXPECT_EQ(control("desktopMask")->GetBkImage(),
-              "file='desktopMask' scale9='102,100,142,120' hole='true'");
     EXPECT_EQ(control("tips")->GetPos().left, 220) << "the hint follows the pointer";
     // Off the window: the bare desktop, the whole screen.
     hover({600, 450});
@@ -167,7 +158,6 @@ TEST_F(DetectionTest, ADragSelectsARectangleClampedToTheDesktopAndTheReleaseFixe
         Rect expected;
     };
     const Case cases[] = {
-        {"inside, down-right", {300, 200}, {500, 400}, {300, 200, 500, 400}},
         {"inside, up-left", {500, 400}, {300, 200}, {300, 200, 500, 400}},
         {"beyond the left and top", {300, 200}, {-40, -10}, {0, 0, 300, 200}},
         {"beyond the right and bottom", {300, 200}, {700, 530}, {300, 200, kWidth, kHeight}},

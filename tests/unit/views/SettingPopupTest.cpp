@@ -1,5 +1,4 @@
-// The setting popup off-screen on its own layout: what it builds, that a click only asks the
-// Store and the highlight moves on the Store's confirmation alone, and the tabs.
+// The setting popup off-screen: its tiles, that only the Store's answer moves a highlight, tabs.
 #include "views/popups/SettingPopup.h"
 
 #include <gtest/gtest.h>
