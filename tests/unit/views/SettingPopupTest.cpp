@@ -139,31 +139,24 @@ TEST_F(SettingPopupTest, AClickAsksTheStoreAndOnlyItsConfirmationMovesTheHighlig
 }
 
 TEST_F(SettingPopupTest, TabsShowTheirPanelAndMoveTheUnderlineTheCurrentOneDoesNothing) {
-    struct Step {
-        const char* tab;
-        int32_t current;
-        const char* shown;
-    };
-    const Step steps[] = {
-        {"captureSettingTab", 1, "captureSettingTabPanel"},
-        {"captureSettingTab", 1, "captureSettingTabPanel"},  // again: nothing
-        {"hotkeySettingTab", 2, "hotkeySettingTabPanel"},
-        {"mouseSettingTab", 0, "mouseSettingTabPanel"},
-        {"mouseSettingTab", 0, "mouseSettingTabPanel"},
+    // The current tab again does nothing.
+    const std::pair<const char*, int32_t> steps[] = {
+        {"captureSettingTab", 1}, {"captureSettingTab", 1}, {"hotkeySettingTab", 2},
+        {"mouseSettingTab", 0},   {"mouseSettingTab", 0},
     };
     ui::Control* line = control("bottomLine");
     const int32_t lineTop = line->GetPos().top;
     EXPECT_EQ(line->GetPos().left, control("mouseSettingTab")->GetPos().left);
-    for (const Step& s : steps) {
-        SCOPED_TRACE(s.tab);
-        viewstest::clickControl(popup, *control(s.tab));
+    for (const auto& [name, current] : steps) {
+        SCOPED_TRACE(name);
+        viewstest::clickControl(popup, *control(name));
         layOut();
-        EXPECT_EQ(popup.CurrentTab(), s.current);
+        EXPECT_EQ(popup.CurrentTab(), current);
         for (const char* p :
              {"mouseSettingTabPanel", "captureSettingTabPanel", "hotkeySettingTabPanel"}) {
-            EXPECT_EQ(control(p)->IsVisible(), std::string(p) == s.shown) << p;
+            EXPECT_EQ(control(p)->IsVisible(), std::string(p) == std::string(name) + "Panel") << p;
         }
-        const Rect tab = control(s.tab)->GetPos();
+        const Rect tab = control(name)->GetPos();
         EXPECT_EQ(line->GetPos().left, tab.left);
         EXPECT_EQ(line->GetPos().right, tab.left + 76);
         EXPECT_EQ(line->GetPos().top, lineTop);
