@@ -1,8 +1,6 @@
-// The custom area as a user makes it, with the real program on the private display: "Custom"
-// opens the overlay over a frozen screen, hovering an ordinary window (an xterm) highlights its
-// client part, a drag picks a rectangle, a right click cancels; the frame that then stands
-// around the area lets clicks through to the xterm beneath, moves by its button and resizes
-// by its corner; recorded, the area has that size and the frame's border is not in it.
+// The custom area as a user makes it with the real program: picked in the overlay by hovering an
+// xterm, by a drag, cancelled by a right click; the frame then lets clicks through, moves and
+// resizes; the recording has the area's size and not the frame's border.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -41,15 +39,18 @@ bool dragPointer(Point from, Point to, int steps = 8) {
     return ok && xdo({"mouseup", "1"});
 }
 
+std::string xwininfo(const WindowProbe& window) {
+    return runAndCapture({"xwininfo", "-id", std::to_string(window.id())});
+}
+
 bool viewable(const WindowProbe& window) {
-    return runAndCapture({"xwininfo", "-id", std::to_string(window.id())}).find("IsViewable") !=
-           std::string::npos;
+    return xwininfo(window).find("IsViewable") != std::string::npos;
 }
 
 // Where a window is on the screen, as the X server has it (xdotool adds the frame's offset
 // once more for a reparented window).
 Rect screenRect(const WindowProbe& window) {
-    const std::string info = runAndCapture({"xwininfo", "-id", std::to_string(window.id())});
+    const std::string info = xwininfo(window);
     auto value = [&](const std::string& key) {
         const auto at = info.find(key);
         return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + key.size());
@@ -120,9 +121,8 @@ protected:
 TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
     ASSERT_TRUE(framed({0, 0, 640, 360}));
 
-    // The xterm's text before the overlay freezes the screen (inside the xterm, away from its
-    // title bar, whose colour follows the focus, and from the toolbar and the frame, which the
-    // overlay hides).
+    // The xterm's text before the overlay freezes the screen (away from its title bar, whose
+    // colour follows the focus, and from the toolbar and the frame, which the overlay hides).
     const Rect xterm = screenRect(target);
     const Point prompt{xterm.left + 60, xterm.top + 60};
     const Rect around{prompt.x - 50, prompt.y - 50, prompt.x + 50, prompt.y + 50};
@@ -148,8 +148,7 @@ TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
         "the magnifier following the pointer"));
     const std::string magnified = screenPixels({0, 0, 200, 200});
     ASSERT_EQ(magnified.size(), 200u * 200u * 3u);
-    size_t same = 0;
-    size_t compared = 0;
+    size_t same = 0, compared = 0;
     for (int y = 6; y < 194; ++y) {
         for (int x = 6; x < 194; ++x) {
             if ((x >= 96 && x < 104) || (y >= 96 && y < 104)) {
@@ -212,10 +211,8 @@ TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
     // A right click in the middle of a drag leaves it as it was.
     const std::string before = frame.controls()["captureSize"].text;
     overlay = chooseCustom();
-    ASSERT_TRUE(xdo({"mousemove", "--sync", "100", "100"}));
-    ASSERT_TRUE(xdo({"mousedown", "1"}));
-    ASSERT_TRUE(xdo({"mousemove", "--sync", "500", "450"}));
-    ASSERT_TRUE(xdo({"click", "3"}));
+    ASSERT_TRUE(xdo({"mousemove", "--sync", "100", "100", "mousedown", "1", "mousemove", "--sync",
+                     "500", "450", "click", "3"}));
     EXPECT_TRUE(waitFor([&] { return !viewable(overlay); }, 10s, "the overlay hidden"));
     ASSERT_TRUE(xdo({"mouseup", "1"}));
     EXPECT_TRUE(waitFor([&] { return viewable(toolbar) && viewable(frame); }, 10s,
@@ -223,9 +220,8 @@ TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
     EXPECT_EQ(frame.controls()["captureSize"].text, before);
 
     // A click inside the frame reaches the xterm beneath it.
-    ASSERT_TRUE(xdo({"windowactivate", "--sync", std::to_string(toolbar.id())}));
-    ASSERT_TRUE(xdo({"mousemove", "--sync", "450", "300"}));
-    ASSERT_TRUE(xdo({"click", "1"}));
+    ASSERT_TRUE(xdo({"windowactivate", "--sync", std::to_string(toolbar.id()), "mousemove",
+                     "--sync", "450", "300", "click", "1"}));
     EXPECT_TRUE(waitFor(
         [&] {
             return runAndCapture({"xdotool", "getactivewindow"}) ==
@@ -252,10 +248,8 @@ TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
     ASSERT_NE(video, nullptr);
     ASSERT_EQ(video->width, smallest.width());
     ASSERT_EQ(video->height, smallest.height());
-    size_t orange = 0;
-    size_t checked = 0;
-    const int w = smallest.width();
-    const int h = smallest.height();
+    size_t orange = 0, checked = 0;
+    const int w = smallest.width(), h = smallest.height();
     testsupport::probeMedia(recorder.video(), [&](size_t index, const uint8_t* bgra) {
         if (index % 10 != 5) {
             return;
@@ -266,12 +260,11 @@ TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
         };
         for (int x = 0; x < w; ++x) {
             orange += isOrange(x, 0) + isOrange(x, h - 1);
-            checked += 2;
         }
         for (int y = 0; y < h; ++y) {
             orange += isOrange(0, y) + isOrange(w - 1, y);
-            checked += 2;
         }
+        checked += 2 * size_t(w + h);
     });
     EXPECT_GT(checked, 0u);
     EXPECT_EQ(orange, 0u) << "the frame's colour in the recording";

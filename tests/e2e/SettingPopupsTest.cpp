@@ -1,7 +1,6 @@
-// The real program set up through its popups only, as a user clicks them: the sound switches,
-// the microphone filter, the mouse styles, the quality and the start hotkey, pressed in its
-// field. The recording it then makes with the new hotkey is checked for those settings: the
-// settings file, the microphone's tone alone in the sound, the chosen pointer in the pictures.
+// The real program set up through its popups only, as a user clicks them (sound, filter, mouse
+// styles, quality, start hotkey); the recording made with the new hotkey is checked for those
+// settings: the settings file, the microphone's tone alone in the sound, the chosen pointer.
 #include <SDL2/SDL_surface.h>
 #include <gtest/gtest.h>
 
@@ -57,12 +56,7 @@ public:
     bool ok() const { return !module_.empty() && mic_ && speaker_; }
 
 private:
-    static std::string trim(std::string s) {
-        while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) {
-            s.pop_back();
-        }
-        return s;
-    }
+    static std::string trim(std::string s) { return s.substr(0, s.find_last_not_of("\n ") + 1); }
     std::unique_ptr<testsupport::ChildProcess> play(const std::string& sink, double hz) {
         const std::string wav = dir_.file(std::to_string(static_cast<int>(hz)) + ".wav");
         int status = -1;
@@ -104,10 +98,6 @@ WindowProbe popupWith(const std::string& control) {
                10s, "a popup with " + control)
                ? WindowProbe::find("Popup", 1s)
                : WindowProbe();
-}
-
-bool awaitText(const WindowProbe& window, const std::string& name, const std::string& text) {
-    return window.awaitControl(name, text, 10s);
 }
 
 // The power of one frequency in the samples (Goertzel), per sample.
@@ -198,16 +188,15 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
     // The thumb (16 wide) travels the slider's width less its own: 60 of 100 is this point.
     clickAt(audio, slider.left + 8 + (60 * (slider.width() - 16) + 50) / 100,
             (slider.top + slider.bottom) / 2);
-    EXPECT_TRUE(awaitText(audio, "wcCaption", "0.60"));
+    EXPECT_TRUE(audio.awaitControl("wcCaption", "0.60", 10s));
     const auto sound = audio.controls();
     EXPECT_EQ(sound.at("captureMic").image.find("res='165'") != std::string::npos, true)
         << "the microphone did not stay on: " << sound.at("captureMic").image;
     EXPECT_NE(sound.at("capturePla").image.find("res='162'"), std::string::npos);
 
-    // Mouse styles: pointer 5, pressed ring none, ring 2 (scrolled into view first). The
-    // sound popup goes as the toolbar takes the focus.
-    const auto controls = toolbar.controls();
-    ASSERT_TRUE(toolbar.click("settingBtn")) << controls.size() << " controls on the toolbar";
+    // Mouse styles: pointer 5, pressed ring none, ring 2. The sound popup goes as the toolbar
+    // takes the focus.
+    ASSERT_TRUE(toolbar.click("settingBtn")) << toolbar.controls().size() << " toolbar controls";
     WindowProbe settings = popupWith("pointTile5");
     ASSERT_NE(settings.id(), 0u);
     // The style panel is taller than the popup: the wheel brings each choice into view first.
@@ -247,7 +236,7 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
         waitFor([&] { return settings.controls()["text:F8"].visible; }, 10s, "the hotkey tab"));
     ASSERT_TRUE(settings.click("text:F8"));
     recorder.press("ctrl+F7");
-    EXPECT_TRUE(awaitText(settings, "text:Ctrl F7", ""));
+    EXPECT_TRUE(settings.awaitControl("text:Ctrl F7", "", 10s));
     ASSERT_TRUE(settings.click("closeBtn"));
     ASSERT_TRUE(
         waitFor([&] { return !settings.exists() || WindowProbe::find("Popup", 1s).id() == 0; }, 10s,

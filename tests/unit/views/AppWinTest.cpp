@@ -1,5 +1,4 @@
-// The toolbar's two rules that need no window (where it goes for an area, and its clock), and
-// off-screen, the popups its buttons open.
+// The toolbar's placement and clock, and, off-screen, the popups its buttons open.
 #include "views/AppWin.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The camera popup off-screen on its own layout, over a camera service of scripted devices
-// and over this machine's (which has none): the list, the window's height, the test button.
+// The camera popup off-screen, over scripted devices and over this machine's (none).
 #include "views/popups/CameraSetting.h"
 
 #include <gtest/gtest.h>
@@ -43,11 +42,11 @@ private:
 
 struct Opened {
     viewstest::MessageLog toolbar;
-    std::unique_ptr<CameraSetting> popup;
+    std::unique_ptr<CameraSetting> popup =
+        std::make_unique<CameraSetting>(toolbar.GetHWND(), nullptr);
     ui::List* list = nullptr;
 
     Opened() {
-        popup = std::make_unique<CameraSetting>(toolbar.GetHWND(), nullptr);
         popup->CreatePopup(true);
         list = static_cast<ui::List*>(
             popup->GetPaintManager().FindControl("deviceList")->GetInterface("List"));
@@ -85,7 +84,6 @@ TEST_F(CameraSettingTest, TheListAndTheWindowFollowTheDevices) {
     };
     const Case cases[] = {
         {"this machine", -1, 166, {L"No devices"}, -1, {}},
-        {"no device", 0, 166, {L"No devices"}, -1, {}},
         {"one", 1, 166, {L"Camera 1"}, 0, {Action::SelectCameraDevice}},
         {"three", 3, 230, {L"Camera 1", L"Camera 2", L"Camera 3"}, 0, {Action::SelectCameraDevice}},
     };
@@ -100,11 +98,7 @@ TEST_F(CameraSettingTest, TheListAndTheWindowFollowTheDevices) {
         if (!c.sent.empty()) {
             EXPECT_EQ(log.requests[0].number, 0);
         }
-        const Rect window = opened.popup->GetWindowRect();
-        EXPECT_EQ(window.width(), 144);
-        EXPECT_EQ(window.height(), c.height);
-        EXPECT_EQ(opened.control("testCamera")->GetText(), L"Test camera");
-        EXPECT_EQ(opened.control("captureCameraCaption")->GetText(), L"Capture camera");
+        EXPECT_EQ(opened.popup->GetWindowRect().height(), c.height);
     }
     // The "No devices" row cannot be picked.
     CameraDevices none(0);
@@ -124,7 +118,6 @@ TEST_F(CameraSettingTest, TestCameraWantsTheCameraOnAndADevice) {
     };
     const Case cases[] = {
         {"capture unticked", 3, false, {}},
-        {"capture unticked, no device", 0, false, {}},
         {"capture and a device", 3, true, {Action::TestCamera}},
         {"capture, no device", 0, true, {Action::ShowMessage}},
     };
@@ -180,7 +173,7 @@ TEST_F(CameraSettingTest, TheStoresAnswersSelectOnlyWhatDiffers) {
     EXPECT_TRUE(only->IsSelected());
     ASSERT_EQ(log.actions(), std::vector<int32_t>{Action::SetOnlyCaptureCamera});
     opened.popup->SetOnlyCaptureCamera(true);
-    EXPECT_EQ(log.requests.size(), 1u);
+    EXPECT_EQ(log.requests.size(), 1u) << "agreeing already, the box sends nothing";
 }
 
 TEST_F(CameraSettingTest, NewDeviceNamesRefillTheListInPlaceAndOutliveNoPopup) {

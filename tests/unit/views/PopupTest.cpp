@@ -1,5 +1,4 @@
-// Where a popup opens beside the screen's edges, and the capture drop-down off-screen with its
-// real layout: its rows, what picking each one sends, and "Custom" asking for the area picker.
+// Where a popup opens near the screen's edges, and the capture drop-down off-screen.
 
 #include <gtest/gtest.h>
 
@@ -109,7 +108,6 @@ TEST_F(CaptureDropDownListTest, EveryRowButCustomSendsItsIndexCustomAsksForThePi
         EXPECT_EQ(log.areas, std::vector<int32_t>{row});
         EXPECT_EQ(list->GetCurSel(), row);
         EXPECT_FALSE(dropDown.IsShown()) << row;
-        EXPECT_FALSE(dropDown.IsWindowVisible()) << row;
     }
     log.areas.clear();
     // "Custom" leaves no row selected, so picking it again asks again.
@@ -126,17 +124,12 @@ TEST_F(CaptureDropDownListTest, EveryRowButCustomSendsItsIndexCustomAsksForThePi
     EXPECT_TRUE(log.areas.empty());
 }
 
-TEST_F(CaptureDropDownListTest, TheToolbarButtonTogglesItAndLosingTheFocusHidesIt) {
+TEST_F(CaptureDropDownListTest, LosingTheFocusHidesIt) {
     dropDown.TogglePopup();
-    EXPECT_TRUE(dropDown.IsShown());
     EXPECT_TRUE(dropDown.IsWindowVisible());
-    dropDown.TogglePopup();
-    EXPECT_FALSE(dropDown.IsShown());
-    dropDown.TogglePopup();
     dropDown.SendMessage(ui::WM_KILLFOCUS);
     EXPECT_FALSE(dropDown.IsShown());
     EXPECT_FALSE(dropDown.IsWindowVisible());
-    EXPECT_EQ(dropDown.SendMessage(ui::WM_NCHITTEST, 0, ui::MakeLParam(60, 5)), ui::HTCLIENT);
 }
 
 }  // namespace

@@ -24,9 +24,10 @@ public:
     static ActionLog& instance() {
         static ActionLog* log = [] {
             auto* l = new ActionLog;
-            ActionDispatcher::instance().addListener(Action::SetHotkey, l);
-            ActionDispatcher::instance().addListener(Action::ChooseCaptureArea, l);
-            ActionDispatcher::instance().addListener(Action::SetCaptureRect, l);
+            for (int32_t id :
+                 {Action::SetHotkey, Action::ChooseCaptureArea, Action::SetCaptureRect}) {
+                ActionDispatcher::instance().addListener(id, l);
+            }
             return l;
         }();
         return *log;
@@ -64,12 +65,10 @@ class RequestLog : public IActionListener {
 public:
     struct Request {
         int32_t action = 0;
-        int32_t number = 0;   // int32 payloads, and bool ones as 0/1
-        double fraction = 0;  // SetFilterCoefficient
-        std::wstring text;    // ShowMessage; TestCamera's title
-        int32_t width = 0;    // TestCamera
-        int32_t height = 0;
-        int32_t icon = 0;
+        int32_t number = 0;                       // int32 payloads, and bool ones as 0/1
+        double fraction = 0;                      // SetFilterCoefficient
+        std::wstring text;                        // ShowMessage; TestCamera's title
+        int32_t width = 0, height = 0, icon = 0;  // TestCamera
     };
 
     static RequestLog& instance() {
@@ -107,11 +106,8 @@ public:
                 r.text = *static_cast<const wchar_t* const*>(payload);
                 break;
             case Action::TestCamera: {
-                const auto* preview = static_cast<const TestCameraPayload*>(payload);
-                r.text = preview->title;
-                r.width = preview->width;
-                r.height = preview->height;
-                r.icon = preview->icon;
+                const auto& p = *static_cast<const TestCameraPayload*>(payload);
+                r = {actionId, 0, 0, p.title, p.width, p.height, p.icon};
                 break;
             }
             default:
@@ -121,7 +117,6 @@ public:
         requests.push_back(r);
     }
 
-    // The actions sent, in order.
     std::vector<int32_t> actions() const {
         std::vector<int32_t> ids;
         for (const Request& r : requests) {
@@ -132,6 +127,11 @@ public:
 
     std::vector<Request> requests;
 };
+
+inline std::string str(const Rect& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+}
 
 // A left click in the middle of a laid-out control of the window, as the user makes it.
 inline void clickControl(ui::WindowBase& window, const ui::Control& control) {
