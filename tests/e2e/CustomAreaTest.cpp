@@ -17,40 +17,27 @@ namespace {
 using namespace e2e;
 using namespace std::chrono_literals;
 using testsupport::ControlView;
+using testsupport::movePointer;
 using testsupport::runAndCapture;
+using testsupport::screenPixels;
 using testsupport::waitFor;
 using testsupport::WindowProbe;
-
-bool xdo(std::vector<std::string> args) {
-    args.insert(args.begin(), "xdotool");
-    int status = -1;
-    runAndCapture(args, &status);
-    return status == 0;
-}
+using testsupport::xdo;
 
 // The pointer pressed at `from`, led to `to` in steps, and released there.
 bool dragPointer(Point from, Point to, int steps = 8) {
-    bool ok = xdo({"mousemove", "--sync", std::to_string(from.x), std::to_string(from.y)}) &&
-              xdo({"mousedown", "1"});
+    bool ok = movePointer(from) && xdo({"mousedown", "1"});
     for (int i = 1; ok && i <= steps; ++i) {
-        ok = xdo({"mousemove", "--sync", std::to_string(from.x + (to.x - from.x) * i / steps),
-                  std::to_string(from.y + (to.y - from.y) * i / steps)});
+        ok = movePointer(
+            {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
     }
     return ok && xdo({"mouseup", "1"});
-}
-
-std::string xwininfo(const WindowProbe& window) {
-    return runAndCapture({"xwininfo", "-id", std::to_string(window.id())});
-}
-
-bool viewable(const WindowProbe& window) {
-    return xwininfo(window).find("IsViewable") != std::string::npos;
 }
 
 // Where a window is on the screen, as the X server has it (xdotool adds the frame's offset
 // once more for a reparented window).
 Rect screenRect(const WindowProbe& window) {
-    const std::string info = xwininfo(window);
+    const std::string info = runAndCapture({"xwininfo", "-id", std::to_string(window.id())});
     auto value = [&](const std::string& key) {
         const auto at = info.find(key);
         return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + key.size());
@@ -58,15 +45,6 @@ Rect screenRect(const WindowProbe& window) {
     const int x = value("Absolute upper-left X:");
     const int y = value("Absolute upper-left Y:");
     return {x, y, x + value("Width:"), y + value("Height:")};
-}
-
-// One frame of the screen's pixels in the rect, as RGB triples, grabbed by ffmpeg.
-std::string screenPixels(const Rect& r) {
-    return runAndCapture({"ffmpeg", "-v", "error", "-f", "x11grab", "-video_size",
-                          std::to_string(r.width()) + "x" + std::to_string(r.height()), "-i",
-                          std::string(std::getenv("DISPLAY")) + "+" + std::to_string(r.left) + "," +
-                              std::to_string(r.top),
-                          "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
 }
 
 std::string sizeText(const Rect& r) {
@@ -136,10 +114,10 @@ TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
 
     WindowProbe overlay = chooseCustom();
     ASSERT_NE(overlay.id(), 0u);
-    EXPECT_FALSE(viewable(toolbar));
+    EXPECT_FALSE(toolbar.viewable());
 
     // The magnifier in the top-left corner shows that square at twice its size.
-    ASSERT_TRUE(xdo({"mousemove", "--sync", std::to_string(prompt.x), std::to_string(prompt.y)}));
+    ASSERT_TRUE(movePointer(prompt));
     const std::string source = "source='" + std::to_string(around.left) + "," +
                                std::to_string(around.top) + "," + std::to_string(around.right) +
                                "," + std::to_string(around.bottom) + "'";
@@ -168,14 +146,13 @@ TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
     EXPECT_GT(same, compared * 97 / 100) << same << " of " << compared;
 
     // Hovering the xterm highlights exactly its window.
-    ASSERT_TRUE(xdo({"mousemove", "--sync", std::to_string(xterm.left + 100),
-                     std::to_string(xterm.top + 100)}));
+    ASSERT_TRUE(movePointer({xterm.left + 100, xterm.top + 100}));
     EXPECT_TRUE(overlay.awaitControl("captureSize", sizeText(xterm), 10s))
         << overlay.controls()["captureSize"].text;
 
     // A click there takes it: the frame goes round it (as the Store rounds it, even).
     ASSERT_TRUE(xdo({"click", "1"}));
-    EXPECT_TRUE(waitFor([&] { return !viewable(overlay); }, 10s, "the overlay hidden"));
+    EXPECT_TRUE(waitFor([&] { return !overlay.viewable(); }, 10s, "the overlay hidden"));
     const Rect even{xterm.left, xterm.top, xterm.left + (xterm.width() & ~1),
                     xterm.top + (xterm.height() & ~1)};
     EXPECT_TRUE(framed(even));
@@ -185,7 +162,7 @@ TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
     ASSERT_TRUE(dragPointer({300, 200}, {1000, 700}));
     const Rect dragged{300, 200, 1000, 700};
     ASSERT_TRUE(framed(dragged));
-    EXPECT_TRUE(waitFor([&] { return viewable(toolbar); }, 10s, "the toolbar back"));
+    EXPECT_TRUE(waitFor([&] { return toolbar.viewable(); }, 10s, "the toolbar back"));
 
     // The move button by (+100, +50).
     ControlView button;
@@ -213,15 +190,14 @@ TEST_F(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
     overlay = chooseCustom();
     ASSERT_TRUE(xdo({"mousemove", "--sync", "100", "100", "mousedown", "1", "mousemove", "--sync",
                      "500", "450", "click", "3"}));
-    EXPECT_TRUE(waitFor([&] { return !viewable(overlay); }, 10s, "the overlay hidden"));
+    EXPECT_TRUE(waitFor([&] { return !overlay.viewable(); }, 10s, "the overlay hidden"));
     ASSERT_TRUE(xdo({"mouseup", "1"}));
-    EXPECT_TRUE(waitFor([&] { return viewable(toolbar) && viewable(frame); }, 10s,
+    EXPECT_TRUE(waitFor([&] { return toolbar.viewable() && frame.viewable(); }, 10s,
                         "the toolbar and the frame back"));
     EXPECT_EQ(frame.controls()["captureSize"].text, before);
 
     // A click inside the frame reaches the xterm beneath it.
-    ASSERT_TRUE(xdo({"windowactivate", "--sync", std::to_string(toolbar.id()), "mousemove",
-                     "--sync", "450", "300", "click", "1"}));
+    ASSERT_TRUE(toolbar.activate() && xdo({"mousemove", "--sync", "450", "300", "click", "1"}));
     EXPECT_TRUE(waitFor(
         [&] {
             return runAndCapture({"xdotool", "getactivewindow"}) ==

@@ -18,6 +18,7 @@
 #include "ChildProcess.h"
 #include "MediaProbe.h"
 #include "TestServers.h"
+#include "WindowProbe.h"
 
 namespace e2e {
 
@@ -105,9 +106,7 @@ public:
     // design, a rule of time with no event to wait for: that much time is let pass first.
     void press(const char* key) {
         std::this_thread::sleep_until(lastKey_ + std::chrono::milliseconds(150));
-        int status = -1;
-        testsupport::runAndCapture({"xdotool", "key", key}, &status);
-        ASSERT_EQ(status, 0) << key;
+        ASSERT_TRUE(testsupport::xdo({"key", key})) << key;
         lastKey_ = std::chrono::steady_clock::now();
     }
     // Waits until the program runs a thread of this name: "video" runs while it records.

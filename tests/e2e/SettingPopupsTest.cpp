@@ -22,7 +22,6 @@ namespace {
 
 using namespace e2e;
 using namespace std::chrono_literals;
-using testsupport::ControlView;
 using testsupport::runAndCapture;
 using testsupport::waitFor;
 using testsupport::WindowProbe;
@@ -78,15 +77,6 @@ private:
     std::unique_ptr<testsupport::ChildProcess> mic_;
     std::unique_ptr<testsupport::ChildProcess> speaker_;
 };
-
-// A left click at a point of the window's client area.
-void clickAt(const WindowProbe& window, int x, int y) {
-    int status = -1;
-    runAndCapture({"xdotool", "mousemove", "--window", std::to_string(window.id()),
-                   std::to_string(x), std::to_string(y), "click", "1"},
-                  &status);
-    ASSERT_EQ(status, 0);
-}
 
 // The visible popup (popups are titled "Popup") once its control shows.
 WindowProbe popupWith(const std::string& control) {
@@ -186,8 +176,8 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
     ASSERT_TRUE(waitFor([&] { return audio.controls()["wc"].enabled; }, 10s, "slider enabled"));
     const Rect slider = audio.controls()["wc"].rect;
     // The thumb (16 wide) travels the slider's width less its own: 60 of 100 is this point.
-    clickAt(audio, slider.left + 8 + (60 * (slider.width() - 16) + 50) / 100,
-            (slider.top + slider.bottom) / 2);
+    ASSERT_TRUE(audio.clickAt(slider.left + 8 + (60 * (slider.width() - 16) + 50) / 100,
+                              (slider.top + slider.bottom) / 2));
     EXPECT_TRUE(audio.awaitControl("wcCaption", "0.60", 10s));
     const auto sound = audio.controls();
     EXPECT_EQ(sound.at("captureMic").image.find("res='165'") != std::string::npos, true)
@@ -208,10 +198,8 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
                 if (r.top >= panel.top && r.bottom <= panel.bottom) {
                     return true;
                 }
-                runAndCapture({"xdotool", "mousemove", "--window", std::to_string(settings.id()),
-                               std::to_string((panel.left + panel.right) / 2),
-                               std::to_string((panel.top + panel.bottom) / 2), "click",
-                               r.top < panel.top ? "4" : "5"});
+                settings.clickAt((panel.left + panel.right) / 2, (panel.top + panel.bottom) / 2,
+                                 r.top < panel.top ? "4" : "5");
                 return false;
             },
             10s, name + " scrolled into view");
@@ -244,7 +232,7 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
 
     // Record with the new hotkey, the pointer still on the empty desktop.
     const int mouseX = 1500, mouseY = 800;
-    runAndCapture({"xdotool", "mousemove", std::to_string(mouseX), std::to_string(mouseY)});
+    ASSERT_TRUE(testsupport::movePointer({mouseX, mouseY}));
     recorder.press("ctrl+F7");
     recorder.awaitThread("video");
     std::this_thread::sleep_for(4s);  // the length of the recording

@@ -17,7 +17,6 @@ namespace {
 using namespace e2e;
 using namespace std::chrono_literals;
 using testsupport::ControlView;
-using testsupport::runAndCapture;
 using testsupport::waitFor;
 using testsupport::WindowProbe;
 
@@ -34,17 +33,6 @@ struct Language {
 };
 const Language kEnglish{"0", "Screen Capturer", "Screen", "Press 'F10' end recording"};
 const Language kChinese{"1", "屏幕录制", "全屏区域", "按 'F10' 结束录制"};
-
-// One frame of the screen's pixels in the rect, as RGB triples, grabbed by ffmpeg as any
-// screen recorder would.
-std::string screenPixels(const Rect& r) {
-    const char* display = std::getenv("DISPLAY");
-    return runAndCapture({"ffmpeg", "-v", "error", "-f", "x11grab", "-video_size",
-                          std::to_string(r.width()) + "x" + std::to_string(r.height()), "-i",
-                          std::string(display) + "+" + std::to_string(r.left) + "," +
-                              std::to_string(r.top),
-                          "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
-}
 
 bool toolbarAt(const WindowProbe& toolbar, int x, int y) {
     return waitFor(
@@ -81,9 +69,9 @@ void recordThroughTheToolbar(const Language& language) {
     ControlView digit;
     EXPECT_TRUE(countDown.awaitControl("countDownLabel", "2", 3s, &digit));
     const Rect window = countDown.geometry();
-    const std::string pixels = screenPixels(
-        {window.left + digit.rect.left, window.top + digit.rect.top,
-         window.left + digit.rect.right, window.top + digit.rect.bottom});
+    const std::string pixels =
+        testsupport::screenPixels({window.left + digit.rect.left, window.top + digit.rect.top,
+                                   window.left + digit.rect.right, window.top + digit.rect.bottom});
     size_t white = 0;
     size_t black = 0;
     for (size_t i = 0; i + 2 < pixels.size(); i += 3) {
@@ -102,7 +90,7 @@ void recordThroughTheToolbar(const Language& language) {
     EXPECT_TRUE(waitFor([&] { return toolbar.iconic(); }, 10s, "the toolbar minimised"));
 
     // Restored, the start button pauses (start image, the timer stops) and resumes.
-    runAndCapture({"xdotool", "windowactivate", "--sync", std::to_string(toolbar.id())});
+    ASSERT_TRUE(toolbar.activate());
     ASSERT_TRUE(toolbar.click("startBtn"));
     recorder.awaitLog("Call view pause");
     ControlView start;
@@ -117,7 +105,7 @@ void recordThroughTheToolbar(const Language& language) {
     EXPECT_NE(toolbar.controls()["startBtn"].image.find("res='163'"), std::string::npos);
 
     // The end button: the process ends with the file finished, recording the chosen area.
-    runAndCapture({"xdotool", "windowactivate", "--sync", std::to_string(toolbar.id())});
+    ASSERT_TRUE(toolbar.activate());
     ASSERT_TRUE(toolbar.click("endBtn"));
     recorder.awaitEnd();
     const testsupport::ProbedFile file = expectFinished(recorder.video(), 2);
@@ -125,9 +113,13 @@ void recordThroughTheToolbar(const Language& language) {
     EXPECT_EQ(file.streams.at(0).height, 720);
 }
 
-TEST(Toolbar, RecordsTheChosenAreaThroughTheWindows) { recordThroughTheToolbar(kEnglish); }
+TEST(Toolbar, RecordsTheChosenAreaThroughTheWindows) {
+    recordThroughTheToolbar(kEnglish);
+}
 
-TEST(Toolbar, SpeaksChineseWithLangOne) { recordThroughTheToolbar(kChinese); }
+TEST(Toolbar, SpeaksChineseWithLangOne) {
+    recordThroughTheToolbar(kChinese);
+}
 
 // A video path that cannot be created: the Store's message shows as an alert window, which a
 // click closes at once and which otherwise closes by itself after 3 s; nothing starts.

@@ -1,5 +1,6 @@
 #include "WindowProbe.h"
 
+#include <cstdlib>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -36,6 +37,25 @@ std::vector<std::string> split(const std::string& s, char by) {
 
 }  // namespace
 
+bool xdo(std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    int status = -1;
+    runAndCapture(args, &status);
+    return status == 0;
+}
+
+bool movePointer(Point to) {
+    return xdo({"mousemove", "--sync", std::to_string(to.x), std::to_string(to.y)});
+}
+
+std::string screenPixels(const Rect& r) {
+    return runAndCapture({"ffmpeg", "-v", "error", "-f", "x11grab", "-video_size",
+                          std::to_string(r.width()) + "x" + std::to_string(r.height()), "-i",
+                          std::string(std::getenv("DISPLAY")) + "+" + std::to_string(r.left) + "," +
+                              std::to_string(r.top),
+                          "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+}
+
 WindowProbe WindowProbe::find(const std::string& title, std::chrono::milliseconds deadline) {
     // By the UTF-8 title (_NET_WM_NAME, what window managers show): a search by name would
     // match the legacy WM_NAME, which SDL fills with a Latin-1 rendering of other scripts.
@@ -62,9 +82,12 @@ WindowProbe WindowProbe::find(const std::string& title, std::chrono::millisecond
 }
 
 bool WindowProbe::exists() const {
-    int status = -1;
-    runAndCapture({"xdotool", "getwindowname", std::to_string(id_)}, &status);
-    return status == 0;
+    return xdo({"getwindowname", std::to_string(id_)});
+}
+
+bool WindowProbe::viewable() const {
+    return runAndCapture({"xwininfo", "-id", std::to_string(id_)}).find("IsViewable") !=
+           std::string::npos;
 }
 
 Rect WindowProbe::geometry() const {
@@ -141,12 +164,16 @@ bool WindowProbe::click(const std::string& name) const {
         return false;
     }
     const Rect& r = it->second.rect;
-    int status = -1;
-    runAndCapture({"xdotool", "mousemove", "--window", std::to_string(id_),
-                   std::to_string((r.left + r.right) / 2), std::to_string((r.top + r.bottom) / 2),
-                   "click", "1"},
-                  &status);
-    return status == 0;
+    return clickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+bool WindowProbe::clickAt(int x, int y, const char* button) const {
+    return xdo({"mousemove", "--window", std::to_string(id_), std::to_string(x), std::to_string(y),
+                "click", button});
+}
+
+bool WindowProbe::activate() const {
+    return xdo({"windowactivate", "--sync", std::to_string(id_)});
 }
 
 }  // namespace testsupport

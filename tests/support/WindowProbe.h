@@ -3,10 +3,19 @@
 #include <chrono>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "base/Geometry.h"
 
 namespace testsupport {
+
+// xdotool run with these arguments; false when it fails.
+bool xdo(std::vector<std::string> args);
+// The pointer to a point of the screen, once the X server has it there.
+bool movePointer(Point to);
+// One frame of the screen's pixels in the rect, as RGB triples, grabbed by ffmpeg as any
+// screen recorder would.
+std::string screenPixels(const Rect& r);
 
 // One control as a window of the program describes it to readers outside (see the
 // _SC_CONTROL_TREE property its windows carry).
@@ -30,6 +39,7 @@ public:
 
     unsigned long id() const { return id_; }
     bool exists() const;
+    bool viewable() const;  // mapped, as xwininfo has it
     Rect geometry() const;  // on the screen
     bool iconic() const;    // minimised
     // By name; an unnamed control that shows a text as "text:<its text>".
@@ -39,6 +49,9 @@ public:
                       std::chrono::milliseconds deadline, ControlView* view = nullptr) const;
     // A left click in the middle of the named control; false when there is no such control.
     bool click(const std::string& name) const;
+    // A click of the button at a point of the client area (4 and 5 turn the wheel).
+    bool clickAt(int x, int y, const char* button = "1") const;
+    bool activate() const;  // raised and focused, once the window manager has done it
 
 private:
     unsigned long id_;
