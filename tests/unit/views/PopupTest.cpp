@@ -80,27 +80,6 @@ protected:
     ui::List* list = nullptr;
 };
 
-TEST_F(CaptureDropDownListTest, ListsScreenCustomThePresetsAndHistoryWithTheirIcons) {
-    const std::pair<const wchar_t*, const char*> rows[] = {
-        {L"Screen", ""},
-        {L"Custom", ""},
-        {L"1920x1080", "res='138'"},
-        {L"1366x768", "res='138'"},
-        {L"1280x720", "res='138'"},
-        {L"1024x768", "res='137'"},
-        {L"800x600", "res='137'"},
-        {L"History", "res='143'"},
-    };
-    ASSERT_EQ(list->GetCount(), 8);
-    for (int i = 0; i < 8; ++i) {
-        const ui::Control* label =
-            static_cast<ui::Container*>(list->GetItemAt(i)->GetInterface("Container"))
-                ->GetItemAt(0);
-        EXPECT_EQ(label->GetText(), rows[i].first) << i;
-        EXPECT_EQ(label->GetBkImage().rfind(rows[i].second, 0), 0u) << i << ": the icon";
-    }
-}
-
 TEST_F(CaptureDropDownListTest, EveryRowButCustomSendsItsIndexCustomAsksForThePicker) {
     for (int row : {0, 2, 3, 4, 5, 6, 7}) {
         log.areas.clear();
