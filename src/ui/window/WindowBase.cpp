@@ -251,6 +251,11 @@ void WindowBase::ShowWindow(bool show, bool takeFocus) {
         SDL_HideWindow(sdl_);
         return;
     }
+    if (IsBackgroundTransparent() && !shaped_) {
+        // Shaped before it is first shown: until its first paint a see-through window would
+        // take every click over its whole rect (the capture frame covers the screen).
+        UpdateWindow();
+    }
     if (takeFocus) {
         SDL_ShowWindow(sdl_);
         SDL_RaiseWindow(sdl_);
