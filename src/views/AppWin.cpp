@@ -200,6 +200,20 @@ void AppWin::OnRecordingStarted() {
     SetTimer(kTimer, kTimerMs);
 }
 
+void AppWin::OnRecordingPaused() {
+    KillTimer(kTimer);
+    pause24ms();
+    SendMessage(ui::WM_SYSCOMMAND, ui::SC_RESTORE);
+    SetStartImage("res='159' restype='PNG' source='0,0,32,32' dest='16,16,48,48'");
+}
+
+void AppWin::OnRecordingResumed() {
+    SetStartImage("res='163' restype='png' source='0,0,32,32' dest='16,16,48,48'");
+    SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE);
+    pause24ms();
+    SetTimer(kTimer, kTimerMs);
+}
+
 void AppWin::HideAllPopups() {
     const std::initializer_list<Popup*> popups = {audio_.get(), setting_.get(), dropDown_.get(),
                                                   camera_.get()};

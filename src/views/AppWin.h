@@ -38,6 +38,10 @@ public:
     void SetCaptureAreaWindow(ui::WindowId window) { captureArea_ = window; }
     void TrackCaptureRect(const Rect& area);
     void OnRecordingStarted();
+    // Paused: the timer stops, the toolbar comes back with the start image. Resumed: the
+    // pause image, minimised, the timer runs again.
+    void OnRecordingPaused();
+    void OnRecordingResumed();
     void PrepareCountDown();
     // The files are finished: shows the progress window and ends the program with code 1.
     void OnRecordingEnded();

@@ -1,8 +1,6 @@
 #include "views/ViewWrapper.h"
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "base/Geometry.h"
 #include "base/Utf8.h"
@@ -69,7 +67,6 @@ void ViewWrapper::onAction(int32_t actionId, void* payload) {
     if (toolbar == nullptr) {
         return;
     }
-    const auto pause24ms = [] { std::this_thread::sleep_for(std::chrono::milliseconds(24)); };
     const auto asInt = [payload] { return *static_cast<const int32_t*>(payload); };
     const auto asBool = [payload] { return *static_cast<const bool*>(payload); };
     SettingPopup* settings = toolbar->SettingsPopup();
@@ -129,16 +126,10 @@ void ViewWrapper::onAction(int32_t actionId, void* payload) {
             toolbar->OnRecordingStarted();
             break;
         case Action::RecordingPaused:
-            toolbar->KillTimer(AppWin::kTimer);
-            pause24ms();
-            toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_RESTORE);
-            toolbar->SetStartImage("res='159' restype='PNG' source='0,0,32,32' dest='16,16,48,48'");
+            toolbar->OnRecordingPaused();
             break;
         case Action::RecordingResumed:
-            toolbar->SetStartImage("res='163' restype='png' source='0,0,32,32' dest='16,16,48,48'");
-            toolbar->SendMessage(ui::WM_SYSCOMMAND, ui::SC_MINIMIZE);
-            pause24ms();
-            toolbar->SetTimer(AppWin::kTimer, AppWin::kTimerMs);
+            toolbar->OnRecordingResumed();
             break;
         case Action::RecordingEnded:
             toolbar->OnRecordingEnded();

@@ -347,10 +347,6 @@ uint32_t WindowBase::ModifierKeys() {
     return m;
 }
 
-bool WindowBase::IsLeftButtonDown() {
-    return (SDL_GetGlobalMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
-}
-
 void WindowBase::ApplySize() {
     if (sdl_ != nullptr) {
         SDL_SetWindowSize(sdl_, std::max(1, clientSize_.cx + margins_.left + margins_.right),

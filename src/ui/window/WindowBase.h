@@ -93,8 +93,6 @@ public:
 
     // The desktop (primary monitor) in screen coordinates.
     static Rect DesktopRect();
-    // Whether the left mouse button is down now, wherever the pointer is.
-    static bool IsLeftButtonDown();
     // The modifier keys held now, as kMod* flags of ui/core/Event.h.
     static uint32_t ModifierKeys();
     const Rect& GetFrameMargins() const { return margins_; }
