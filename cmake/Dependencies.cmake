@@ -13,3 +13,6 @@ find_package(RapidJSON CONFIG QUIET)
 find_path(RAPIDJSON_INCLUDE_DIR rapidjson/document.h REQUIRED)
 find_path(STB_INCLUDE_DIR stb_image.h PATHS /usr/include/stb REQUIRED)
 find_package(pugixml REQUIRED)
+# libyuv has no pkg-config file in Debian.
+find_path(LIBYUV_INCLUDE_DIR libyuv.h REQUIRED)
+find_library(LIBYUV_LIBRARY yuv REQUIRED)

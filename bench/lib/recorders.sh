@@ -68,6 +68,16 @@ cpu_seconds_of() {
     "/proc/$1/stat"
 }
 
+# thread_cpu_of <pid>: "tid name cpu_seconds" for each thread the process runs now.
+thread_cpu_of() {
+  local stat comm
+  for stat in /proc/"$1"/task/*/stat; do
+    comm=$(tr ' ' '_' <"${stat%stat}comm" 2>/dev/null) || continue
+    awk -v t="$clock_ticks" -v comm="$comm" '{ tid = $1; sub(/^.*\) /, "");
+      printf "%s %s %.3f\n", tid, comm, ($12 + $13) / t }' "$stat" 2>/dev/null || true
+  done
+}
+
 # wait_exit <pid> <seconds>: 0 when the process ended within the time.
 wait_exit() {
   local pid=$1 i
@@ -84,14 +94,14 @@ wait_exit() {
 # otherwise starts each live input's clock at that input's first packet, which puts the gap
 # between opening the screen and opening the sound (170 ms and more here) into the file.
 record_peer() {
-  local out=$1 seconds=$2 mode=${3:-}
+  local out=$1 seconds=$2 mode=${3:-} rate=${peer_framerate:-30}
   local limit=(-t "$seconds") extra=()
   if [[ "$mode" == sync ]]; then
-    limit=(-frames:v $((seconds * 30)))
+    limit=(-frames:v $((seconds * rate)))
     extra=(-copyts)
   fi
   timed_start peer ffmpeg -nostdin -v error -y \
-    -f x11grab -framerate 30 -video_size "${screen_width}x${screen_height}" -i "$DISPLAY" \
+    -f x11grab -framerate "$rate" -video_size "${screen_width}x${screen_height}" -i "$DISPLAY" \
     -f pulse -i testsink.monitor "${extra[@]}" "${limit[@]}" \
     -c:v libx264 -preset ultrafast -tune zerolatency -crf 22 -pix_fmt yuv420p -c:a aac "$out" \
     2>"$work/peer.err"
@@ -105,7 +115,8 @@ record_peer() {
 
 # record_ours <out> <seconds>: our recorder over the whole screen with the system sound, started
 # and ended by its hotkeys. Sets ours_cpu (CPU seconds from the end of the count-down to the
-# finished file) and ours_rss (KiB). Returns 1 with ours_skip saying why when it cannot record.
+# finished file), ours_rss (KiB) and ours_threads (CPU ms per frame of each thread name over the
+# recording, filled in once the frames are counted: see ours_thread_table). Returns 1 with ours_skip saying why when it cannot record.
 record_ours() {
   local out=$1 seconds=$2
   ours_skip=""
@@ -146,7 +157,9 @@ record_ours() {
     wait "$timed_pid" 2>/dev/null || true
     return 1
   fi
+  thread_cpu_of "$command_pid" >"$work/threads.start"
   sleep "$seconds"
+  thread_cpu_of "$command_pid" >"$work/threads.end"
   xdotool key F10
   if ! wait_exit "$timed_pid" 60; then
     ours_skip="our recorder did not end at the end hotkey (it cannot record yet)"
@@ -161,6 +174,15 @@ record_ours() {
   local cpu_total
   read -r cpu_total ours_rss < <(timed_result ours)
   ours_cpu=$(awk -v a="$cpu_total" -v b="$cpu_start" 'BEGIN { printf "%.3f", a - b }')
+}
+
+# ours_thread_table <frames>: our threads' CPU over the recording, summed by thread name, in ms
+# per recorded frame, busiest first (threads that ended before the last reading are missing).
+ours_thread_table() {
+  awk -v n="$1" 'NR == FNR { start[$1] = $3; next }
+    { cpu[$2] += $3 - start[$1] }
+    END { for (name in cpu) if (n > 0) printf "  %-26s %8.2f\n", name, cpu[name] * 1000 / n }' \
+    "$work/threads.start" "$work/threads.end" | sort -k2,2nr
 }
 
 # file_figures <file>: "frames seconds bytes" of the first video stream (seconds from the

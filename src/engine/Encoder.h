@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "base/FFmpegPtr.h"
-#include "engine/RecordingClock.h"
 #include "base/Guarded.h"
+#include "engine/RecordingClock.h"
 
 struct AVStream;
 
@@ -84,8 +84,6 @@ private:
     // Writes one packet into the container under its lock; av_interleaved_write_frame's
     // result. The packet's reference is taken over.
     int32_t writePacket(AVPacket* packet);
-    // Points the scaler's source at the caller's frame. 0 or AVERROR(ENOMEM).
-    int32_t pointSourceAt(const uint8_t* frame);
     // Takes every packet the video codec has ready and writes it.
     int32_t writeVideoPackets();
     // Takes every packet the audio codec has ready, stamps it from the sample count, writes it.
@@ -103,11 +101,7 @@ private:
     // thread.
     std::atomic<bool> writeFailed_{false};
 
-    FFmpegPtr<SwsContext> scaler_;
-    // The scaler's source: plane 0 is the caller's frame, wrapped without a copy (video
-    // thread only).
-    FFmpegPtr<AVFrame> srcFrame_;
-    FFmpegPtr<AVFrame> videoFrame_;  // YUV420P picture the scaler writes into (video thread)
+    FFmpegPtr<AVFrame> videoFrame_;  // YUV420P picture each frame is converted into (video thread)
 
     // Video thread: the last clock reading and timestamp handed to the codec, frames sent.
     uint32_t lastVideoTime_ = 0;
