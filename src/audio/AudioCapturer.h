@@ -64,9 +64,6 @@ public:
     void Pause();
     void Resume();
     int64_t silenceSince() const { return silenceSince_; }
-    // The device's rate over its nominal rate, as measured so far (1 until settled). Only
-    // while Poll cannot run.
-    double clockRatio() const { return drift_.ratio(); }
 
 private:
     void appendBytes(const uint8_t* source, int64_t n);
