@@ -9,9 +9,11 @@
 namespace {
 
 const char* const kUnit = "AudioCapturer";
+// How often the measured device clock is logged, in recording time.
+constexpr int64_t kReportMs = 60000;
 
-AudioChunk newChunk(int32_t bytes) {
-    return AudioChunk(new uint8_t[static_cast<size_t>(bytes)]());  // zero-filled
+std::unique_ptr<uint8_t[]> newChunk(int32_t bytes) {
+    return std::unique_ptr<uint8_t[]>(new uint8_t[static_cast<size_t>(bytes)]());  // zero-filled
 }
 
 }  // namespace
@@ -78,6 +80,12 @@ int32_t AudioCapturer::Start(uint32_t framesPerChunk) {
     // lasted one, rather than dividing by zero.
     chunkRate_ = 1.0 / static_cast<double>(chunkMs == 0 ? 1u : chunkMs);
     current_ = newChunk(chunkBytes_);
+    lastReading_ = clock_.nowMs();
+    clockMs_ = 0;
+    framesIn_ = 0;
+    framesQueued_ = 0;
+    nextReportMs_ = kReportMs;
+    drift_ = ClockDriftEstimator(format_->samplesPerSec);
     return device_->start();
 }
 
@@ -107,6 +115,9 @@ void AudioCapturer::Poll() {
             bytes -= bytes % format_->blockAlign;
             appendSilence(bytes);
             silenceSince_ = -1;
+            // The silence only approximates the gap's length: the device's phase after it is
+            // its own.
+            drift_.Break();
         } else {
             gapBeingTimed = true;
         }
@@ -141,10 +152,41 @@ void AudioCapturer::Poll() {
             packetFrames = 0;
         }
     }
+    const int64_t now = recordingMs();
+    drift_.Observe(now, framesIn_);
+    if (now >= nextReportMs_ && drift_.ready()) {
+        nextReportMs_ = now + kReportMs;
+        const DriftCorrection c = drift_.CorrectionAt(framesIn_);
+        SC_LOG(kUnit, "Device clock %.6f of nominal at %lld ms, sound moved by %.1f ms",
+               drift_.ratio(), static_cast<long long>(now),
+               c.total * 1000.0 / format_->samplesPerSec);
+    }
+}
+
+// The recording clock: the clock's milliseconds since Start, paused time left out.
+int64_t AudioCapturer::recordingMs() {
+    const uint32_t now = clock_.nowMs();
+    clockMs_ += static_cast<uint32_t>(now - lastReading_);  // unsigned: the clock wraps
+    lastReading_ = now;
+    return clockMs_;
+}
+
+void AudioCapturer::Pause() {
+    recordingMs();  // the time up to the pause counts
+    silenceSince_ = -1;
+}
+
+void AudioCapturer::Resume() {
+    lastReading_ = clock_.nowMs();
+    silenceSince_ = -1;
+    // What the device delivered during the pause was thrown away, with whatever of it had not
+    // been read before the pause.
+    drift_.Break();
 }
 
 // Copies n bytes of the source (zeros when source is null) into chunks.
 void AudioCapturer::appendBytes(const uint8_t* source, int64_t n) {
+    framesIn_ += n / format_->blockAlign;
     int64_t offset = 0;
     while (fill_ + n >= chunkBytes_) {
         const int32_t take = chunkBytes_ - fill_;
@@ -164,6 +206,7 @@ void AudioCapturer::appendBytes(const uint8_t* source, int64_t n) {
 }
 
 void AudioCapturer::appendSilence(int64_t n) {
+    framesIn_ += n / format_->blockAlign;
     if (fill_ + n < chunkBytes_) {
         fill_ += static_cast<int32_t>(n);  // the chunk was zero-filled when allocated
         return;
@@ -176,7 +219,9 @@ void AudioCapturer::appendSilence(int64_t n) {
 }
 
 void AudioCapturer::queueCurrentChunk() {
-    AudioChunk full = std::exchange(current_, newChunk(chunkBytes_));
+    framesQueued_ += chunkBytes_ / format_->blockAlign;
+    AudioChunk full{std::exchange(current_, newChunk(chunkBytes_)),
+                    drift_.CorrectionAt(framesQueued_)};
     fill_ = 0;
     queue_.lock()->push_back(std::move(full));
 }
@@ -210,7 +255,7 @@ int32_t AudioCapturer::Flush() {
 AudioChunk AudioCapturer::TakeChunk() {
     auto queue = queue_.lock();
     if (queue->empty()) {
-        return nullptr;
+        return {};
     }
     AudioChunk chunk = std::move(queue->front());
     queue->pop_front();

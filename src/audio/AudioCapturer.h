@@ -4,20 +4,29 @@
 #include <deque>
 #include <memory>
 
+#include "audio/ClockDriftEstimator.h"
 #include "base/Guarded.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/Clock.h"
 #include "platform/WaveFormat.h"
 
-// One chunk of interleaved PCM: chunkBytes() bytes, owned by whoever holds it.
-using AudioChunk = std::unique_ptr<uint8_t[]>;
+// One chunk of interleaved PCM: chunkBytes() bytes, owned by whoever holds it, and how far the
+// sound up to its end must move to keep in step with the recording clock.
+struct AudioChunk {
+    std::unique_ptr<uint8_t[]> bytes;
+    DriftCorrection drift;
+
+    explicit operator bool() const { return bytes != nullptr; }
+};
 
 // Records one endpoint in shared mode and cuts what it delivers into a FIFO of equal chunks of
 // framesPerChunk frames, so that every chunk becomes exactly one frame for the encoder.
 // Stretches without packets longer than 25 chunk durations are filled with silence, so the
-// chunk stream keeps pace with the clock.
+// chunk stream keeps pace with the clock. The device's own clock is measured against the
+// recording clock (the given clock with paused time left out) and every chunk says how far the
+// sound must move to follow the recording clock.
 class AudioCapturer {
-  public:
+public:
     // Chunks of silence a stretch without packets must exceed before it is filled in.
     static constexpr double kGapChunks = 25.0;
 
@@ -49,14 +58,18 @@ class AudioCapturer {
     // The stream format after adjustment; null when not open.
     const WaveFormat* format() const { return format_.get(); }
     int32_t chunkBytes() const { return chunkBytes_; }
-    // Forgets a gap being timed (pause and resume, while Poll cannot run).
-    void clearSilenceTiming() { silenceSince_ = -1; }
+    // The recording pauses and resumes: the time between is no recording time, a gap being
+    // timed is forgotten and the device's phase after the pause is its own. Only while Poll
+    // cannot run.
+    void Pause();
+    void Resume();
     int64_t silenceSince() const { return silenceSince_; }
 
-  private:
+private:
     void appendBytes(const uint8_t* source, int64_t n);
     void appendSilence(int64_t n);
     void queueCurrentChunk();
+    int64_t recordingMs();
 
     platform::AudioEndpointFactory& factory_;
     const platform::Clock& clock_;
@@ -71,7 +84,16 @@ class AudioCapturer {
     double chunkRate_ = 0.0;
     // Capture thread in Poll; the owner's thread only while the capture thread is suspended.
     int64_t silenceSince_ = -1;
-    AudioChunk current_;
+    std::unique_ptr<uint8_t[]> current_;
+    // The recording clock as the capturer reads it, and what the device delivered against it:
+    // the capture thread in Poll; the owner's thread in Start, Pause and Resume, while the
+    // capture thread does not run.
+    uint32_t lastReading_ = 0;
+    int64_t clockMs_ = 0;
+    int64_t framesIn_ = 0;      // delivered and filled in, since Start
+    int64_t framesQueued_ = 0;  // in queued chunks
+    int64_t nextReportMs_ = 0;
+    ClockDriftEstimator drift_;
 
     // Filled by the capture thread, emptied by the mixer thread.
     Guarded<std::deque<AudioChunk>> queue_;

@@ -251,12 +251,12 @@ void AudioManager::moveMicrophoneChunks() {
             break;
         }
         if (filterOn_ && !filters_.empty()) {
-            filterChunk(chunk.get(), n);
+            filterChunk(chunk.bytes.get(), n);
         }
         const WaveFormat* f = microphone_->format();
-        auto planar = Deinterleave(chunk.get(), n, f->channels, f->bitsPerSample);
-        chunk.reset();
-        mixer_->FeedMicrophone(planar.get(), n);  // a refused frame is dropped
+        auto planar = Deinterleave(chunk.bytes.get(), n, f->channels, f->bitsPerSample);
+        chunk.bytes.reset();
+        mixer_->FeedMicrophone(planar.get(), n, chunk.drift);  // a refused frame is dropped
     }
 }
 
@@ -268,9 +268,9 @@ void AudioManager::moveSpeakerChunks() {
             break;
         }
         const WaveFormat* f = speaker_->format();
-        auto planar = Deinterleave(chunk.get(), n, f->channels, f->bitsPerSample);
-        chunk.reset();
-        mixer_->FeedSpeaker(planar.get(), n);
+        auto planar = Deinterleave(chunk.bytes.get(), n, f->channels, f->bitsPerSample);
+        chunk.bytes.reset();
+        mixer_->FeedSpeaker(planar.get(), n, chunk.drift);
     }
 }
 
@@ -311,9 +311,9 @@ void AudioManager::filterChunk(uint8_t* chunk, int32_t bytes) {
 void AudioManager::Pause() {
     state_ = kAudioPaused;
     forEachCapture([](AudioCapturer& capturer, WorkerThread& thread) {
-        // Parked first, so the gap timing is not being written while it is cleared.
+        // Parked first, so the capturer's timing is not being written while it changes.
         thread.suspend();
-        capturer.clearSilenceTiming();
+        capturer.Pause();
     });
 }
 
@@ -321,7 +321,7 @@ void AudioManager::Resume() {
     state_ = kAudioRunning;
     forEachCapture([](AudioCapturer& capturer, WorkerThread& thread) {
         capturer.Flush();  // what was captured during the pause is not recorded
-        capturer.clearSilenceTiming();
+        capturer.Resume();
         thread.resume();
     });
 }

@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "base/Log.h"
@@ -64,6 +65,7 @@ int AudioMixer::Initialize(const AVCodecContext* codec, const WaveFormat* microp
     frameSize_ = codec->frame_size;
     outChannels_ = codec->ch_layout.nb_channels;
     outFormat_ = codec->sample_fmt;
+    outRate_ = codec->sample_rate;
 
     g->graph.reset(avfilter_graph_alloc());
     if (!g->graph) {
@@ -195,8 +197,13 @@ int AudioMixer::Initialize(const AVCodecContext* codec, const WaveFormat* microp
         av_log(nullptr, AV_LOG_ERROR, "Graph :\n%s\n", dump);
         av_free(dump);
     }
-    mic_.pushedSamples = 0;
-    speaker_.pushedSamples = 0;
+    for (Source* s : {&mic_, &speaker_}) {
+        s->pushedSamples = 0;
+        s->outputSamples = 0;
+        s->converted = 0;
+        s->inputFrames = 0;
+        s->steering = false;
+    }
     pulledSamples_ = 0;
     SC_LOG(kUnit, "===================== Succeed Initialize audio mixer =======================");
     return 0;
@@ -279,16 +286,48 @@ int AudioMixer::initSource(Graph& g, Source& s, const AVCodecContext* codec, con
                                     size, 1);
 }
 
-int AudioMixer::FeedMicrophone(const uint8_t* planar, int32_t bytes) {
-    return feed(mic_, &Graph::micSource, planar, bytes);
+int AudioMixer::FeedMicrophone(const uint8_t* planar, int32_t bytes, const DriftCorrection& drift) {
+    return feed(mic_, &Graph::micSource, planar, bytes, drift);
 }
 
-int AudioMixer::FeedSpeaker(const uint8_t* planar, int32_t bytes) {
-    return feed(speaker_, &Graph::speakerSource, planar, bytes);
+int AudioMixer::FeedSpeaker(const uint8_t* planar, int32_t bytes, const DriftCorrection& drift) {
+    return feed(speaker_, &Graph::speakerSource, planar, bytes, drift);
+}
+
+// Output samples converted, and those the resampler holds (a whole frame's worth can wait there
+// for the next chunk).
+double AudioMixer::outputSoFar(const Source& s) const {
+    constexpr int64_t kFine = 1000;  // the delay in thousandths of a sample
+    return static_cast<double>(s.converted) +
+           static_cast<double>(swr_get_delay(s.resampler.get(), outRate_ * kFine)) / kFine;
+}
+
+// Sets the resampler's rate so that the source's converted samples reach where the correction
+// says by the end of this chunk's sound, and what is still owed is caught up over
+// kCatchUpSeconds, within kMaxCorrection. The counts say what the resampler has added so far,
+// so nothing it rounds away is lost.
+void AudioMixer::steer(Source& s, const DriftCorrection& drift, int frames) {
+    if (!drift.known) {
+        return;
+    }
+    const double inRate = s.format->samplesPerSec;
+    const double added = outputSoFar(s) * inRate / outRate_ - static_cast<double>(s.inputFrames);
+    const double owed = drift.total - (added + drift.perFrame * frames);
+    const double rate = std::clamp(drift.perFrame + owed / (kCatchUpSeconds * inRate),
+                                   -kMaxCorrection, kMaxCorrection);
+    // Set again for every chunk, so it never runs out; the long distance keeps it fine-grained.
+    const int distance = kCatchUpSeconds * outRate_;
+    const int delta = static_cast<int>(std::lround(rate * distance));
+    if (delta == 0 && !s.steering) {
+        return;  // a device in step keeps the plain conversion
+    }
+    // At equal rates this turns resampling on; its filter passes the samples through unchanged
+    // until the rate moves, so the switch makes no click.
+    s.steering = swr_set_compensation(s.resampler.get(), delta, distance) >= 0;
 }
 
 int AudioMixer::feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* planar,
-                     int32_t bytes) {
+                     int32_t bytes, const DriftCorrection& drift) {
     if (!s.format || !s.resampler || !s.output || !planar || bytes <= 0) {
         return -1;
     }
@@ -337,11 +376,14 @@ int AudioMixer::feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* 
                            inSamples);
     };
 
+    steer(s, drift, in->nb_samples);
     int got = convert(const_cast<const uint8_t**>(in->extended_data), in->nb_samples);
+    s.inputFrames += static_cast<uint64_t>(in->nb_samples);
     av_frame_unref(in);
     if (got < 0) {
         return -1;
     }
+    s.converted += static_cast<uint64_t>(got);
     s.outputFill += got;
     if (s.outputFill >= frameSize_) {
         s.outputFill = 0;
@@ -359,6 +401,7 @@ int AudioMixer::feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* 
         if (got < 1) {
             break;
         }
+        s.converted += static_cast<uint64_t>(got);
         s.outputFill += got;
         remaining -= got;
         if (s.outputFill >= frameSize_) {
@@ -368,6 +411,7 @@ int AudioMixer::feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* 
             }
         }
     }
+    s.outputSamples = static_cast<uint64_t>(std::llround(outputSoFar(s)));
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "audio/ClockDriftEstimator.h"
 #include "base/FFmpegPtr.h"
 #include "base/Guarded.h"
 #include "platform/WaveFormat.h"
@@ -17,9 +18,18 @@ struct SwrContext;
 
 // Turns the chunks of one or two capturers into frames in the audio encoder's own format: each
 // source is resampled to the encoder's format and pushed into one filter graph, where two
-// sources are added by "amix" and lifted by "volume" before the sink.
+// sources are added by "amix" and lifted by "volume" before the sink. A source whose device
+// clock strays from the recording clock is stretched or squeezed by the measured amount while
+// it is resampled, by at most kMaxCorrection: 0.2 % is 3.5 cents, below the smallest pitch
+// change a listener tells apart even between two steady tones, and four times the 500 ppm by
+// which sound cards stray, which leaves room to catch up what went astray before the
+// measurement settled.
 class AudioMixer {
 public:
+    static constexpr double kMaxCorrection = 0.002;
+    // A correction still owed is spread over this much sound.
+    static constexpr int kCatchUpSeconds = 10;
+
     AudioMixer();
     ~AudioMixer();
     AudioMixer(const AudioMixer&) = delete;
@@ -29,10 +39,10 @@ public:
     // that is not recorded). 0 or a negative FFmpeg code.
     int Initialize(const AVCodecContext* codec, const WaveFormat* microphone,
                    const WaveFormat* speaker);
-    // Mixer thread: one planar chunk (one encoder frame of the source) in. 0, or -1 when the
-    // graph refused it.
-    int FeedMicrophone(const uint8_t* planar, int32_t bytes);
-    int FeedSpeaker(const uint8_t* planar, int32_t bytes);
+    // Mixer thread: one planar chunk (one encoder frame of the source) in, with how far the
+    // source's sound must have moved by its end. 0, or -1 when the graph refused it.
+    int FeedMicrophone(const uint8_t* planar, int32_t bytes, const DriftCorrection& drift = {});
+    int FeedSpeaker(const uint8_t* planar, int32_t bytes, const DriftCorrection& drift = {});
     // Any thread: the next mixed frame, as av_buffersink_get_frame returns it.
     int PullFrame(AVFrame* frame);
     // Frees the graph and everything built for it.
@@ -46,6 +56,10 @@ public:
     uint32_t micFed() const { return inFrames(mic_.pushedSamples.load()); }
     uint32_t speakerFed() const { return inFrames(speaker_.pushedSamples.load()); }
     uint32_t pulled() const { return inFrames(pulledSamples_.load()); }
+    // Any thread: samples of each source in the encoder's format so far, converted or held in
+    // the resampler (updated after each chunk).
+    uint64_t micSamples() const { return mic_.outputSamples.load(); }
+    uint64_t speakerSamples() const { return speaker_.outputSamples.load(); }
     // Any thread, from the counters alone: frames fed but not yet pulled (with two sources,
     // counted from the fewer fed), and how far the microphone has been fed ahead of the
     // speaker (0 with one source). Either growing over a long recording means sound piles up.
@@ -69,6 +83,10 @@ private:
         int outputFill = 0;                      // samples already converted into output
         std::vector<uint8_t> widened;            // 24-bit chunks widened to 32 bits
         std::atomic<uint64_t> pushedSamples{0};  // written by the mixer thread, read by any
+        std::atomic<uint64_t> outputSamples{0};  // likewise
+        uint64_t inputFrames = 0;
+        uint64_t converted = 0;
+        bool steering = false;  // the resampler's rate has been corrected
     };
 
     // The graph and its filters: entered by the mixer thread (pushes) and the encoder's audio
@@ -84,7 +102,10 @@ private:
 
     int initSource(Graph& g, Source& s, const AVCodecContext* codec, const char* name,
                    AVFilterContext** filter);
-    int feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* planar, int32_t bytes);
+    int feed(Source& s, AVFilterContext* Graph::*source, const uint8_t* planar, int32_t bytes,
+             const DriftCorrection& drift);
+    void steer(Source& s, const DriftCorrection& drift, int frames);
+    double outputSoFar(const Source& s) const;
     int push(Source& s, AVFilterContext* Graph::*source);
     uint64_t pushedToSink() const;
     uint32_t inFrames(uint64_t samples) const;
@@ -98,4 +119,5 @@ private:
     int frameSize_ = 0;
     int outChannels_ = 0;
     int outFormat_ = -1;
+    int outRate_ = 0;
 };

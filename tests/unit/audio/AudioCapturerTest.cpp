@@ -27,7 +27,7 @@ protected:
     std::vector<int16_t> drain() {
         std::vector<int16_t> out;
         while (AudioChunk chunk = capturer_.TakeChunk()) {
-            const auto* s = reinterpret_cast<const int16_t*>(chunk.get());
+            const auto* s = reinterpret_cast<const int16_t*>(chunk.bytes.get());
             out.insert(out.end(), s, s + capturer_.chunkBytes() / 2);
         }
         return out;
