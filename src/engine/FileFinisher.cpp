@@ -147,6 +147,9 @@ int32_t FileFinisher::copy(const std::string& path, const std::function<void(int
             break;
         }
         const unsigned index = static_cast<unsigned>(packet->stream_index);
+        if (index >= held.size()) {
+            continue;  // a stream that appeared after the header has no place in the new file
+        }
         if (held[index] && (ret = writeHeld(index, packet->dts)) < 0) {
             return ret;
         }
