@@ -78,12 +78,12 @@ thread_cpu_of() {
   done
 }
 
-# wait_exit <pid> <seconds>: 0 when the process ended within the time.
+# wait_exit <pid> <seconds>: 0 when the process ended within the time (seen within 10 ms).
 wait_exit() {
   local pid=$1 i
-  for i in $(seq 1 $(($2 * 10))); do
+  for i in $(seq 1 $(($2 * 100))); do
     kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null || true; return 0; }
-    sleep 0.1
+    sleep 0.01
   done
   return 1
 }
@@ -113,10 +113,12 @@ record_peer() {
   read -r peer_cpu peer_rss < <(timed_result peer)
 }
 
-# record_ours <out> <seconds>: our recorder over the whole screen with the system sound, started
-# and ended by its hotkeys. Sets ours_cpu (CPU seconds from the end of the count-down to the
-# finished file), ours_rss (KiB) and ours_threads (CPU ms per frame of each thread name over the
-# recording, filled in once the frames are counted: see ours_thread_table). Returns 1 with ours_skip saying why when it cannot record.
+# record_ours <out> <seconds> [kill]: our recorder over the whole screen with the system sound,
+# started and ended by its hotkeys. Sets ours_cpu (CPU seconds from the end of the count-down to
+# the finished file), ours_rss (KiB) and ours_end_seconds (from the end key to the exit); the
+# threads' CPU over the recording is left for ours_thread_table.
+# With "kill" it is killed with SIGKILL instead of the end key, and nothing is set.
+# Returns 1 with ours_skip saying why when it cannot record.
 record_ours() {
   local out=$1 seconds=$2
   ours_skip=""
@@ -160,6 +162,13 @@ record_ours() {
   thread_cpu_of "$command_pid" >"$work/threads.start"
   sleep "$seconds"
   thread_cpu_of "$command_pid" >"$work/threads.end"
+  if [[ "${3:-}" == kill ]]; then
+    kill -KILL "$command_pid"
+    wait "$timed_pid" 2>/dev/null || true
+    return 0
+  fi
+  local end_key
+  end_key=$(date +%s.%N)
   xdotool key F10
   if ! wait_exit "$timed_pid" 60; then
     ours_skip="our recorder did not end at the end hotkey (it cannot record yet)"
@@ -167,6 +176,7 @@ record_ours() {
     wait "$timed_pid" 2>/dev/null || true
     return 1
   fi
+  ours_end_seconds=$(awk -v a="$(date +%s.%N)" -v b="$end_key" 'BEGIN { printf "%.3f", a - b }')
   if [[ "$(file_figures "$out" | awk '{ print $1 }')" -lt 1 ]]; then
     ours_skip="our recorder wrote no video (it cannot record yet)"
     return 1

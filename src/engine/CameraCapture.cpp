@@ -59,6 +59,10 @@ Rect CameraCapture::frameRect() const {
     return Rect{0, 0, frameSize_.width, frameSize_.height};
 }
 
+std::string CameraCapture::takeUnfinishedFile() {
+    return std::exchange(unfinishedFile_, std::string());
+}
+
 bool CameraCapture::hasOwnEncoder() const {
     return ownEncoder_ != nullptr;
 }
@@ -132,6 +136,7 @@ int32_t CameraCapture::attachEncoder(const char* cameraPath, Encoder* mainEncode
             }
             encoder_ = nullptr;
             ownEncoder_ = std::move(own);
+            ownPath_ = cameraPath;
             encoder_ = ownEncoder_.get();
             return 1;
         } catch (const std::bad_alloc&) {
@@ -182,6 +187,9 @@ void CameraCapture::release() {
     service_.release();
     encoder_ = nullptr;
     if (ownEncoder_) {
+        if (ownEncoder_->isOpen() && ownEncoder_->fragmented()) {
+            unfinishedFile_ = ownPath_;
+        }
         ownEncoder_->close();  // the camera file's trailer
         ownEncoder_.reset();
     }

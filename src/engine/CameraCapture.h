@@ -41,8 +41,11 @@ public:
                     uint16_t iconId);
     // 0, or E_FAIL.
     int32_t closePreview();
-    // Stops the camera, finishes its own file, drops the graph: not enabled afterwards.
+    // Stops the camera, closes its own file, drops the graph: not enabled afterwards.
     void release();
+    // The camera's own file when release closed it written in fragments, to be made a regular
+    // file (FileFinisher); empty otherwise, and after it was taken once.
+    std::string takeUnfinishedFile();
 
     // Start, pause and resume of the recording camera (the Controller's calls).
     int32_t run();
@@ -92,6 +95,8 @@ private:
     bool onlyCamera_ = false;
     bool enabled_ = false;
     std::unique_ptr<Encoder> ownEncoder_;
+    std::string ownPath_;             // the file ownEncoder_ writes
+    std::string unfinishedFile_;      // see takeUnfinishedFile
     platform::CameraSize frameSize_;  // of the recording device, set when it is built
     bool callbackSet_ = false;        // the service calls back into this object
     bool ownsPreview_ = false;        // the preview window reports to this object

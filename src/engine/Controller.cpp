@@ -14,6 +14,7 @@ extern "C" {
 #include "base/Log.h"
 #include "engine/CameraCapture.h"
 #include "engine/Encoder.h"
+#include "engine/FileFinisher.h"
 #include "engine/RecordingClock.h"
 #include "engine/ScreenCapturer.h"
 #include "platform/AudioEndpoint.h"
@@ -37,7 +38,8 @@ Controller::Controller(platform::AudioEndpointFactory& audioEndpoints,
     : encoder_(std::make_unique<Encoder>()),
       screen_(std::make_unique<ScreenCapturer>()),
       audio_(std::make_unique<AudioManager>(audioEndpoints)),
-      camera_(std::make_unique<CameraCapture>(camera)) {
+      camera_(std::make_unique<CameraCapture>(camera)),
+      finisher_(std::make_unique<FileFinisher>()) {
     CameraCapture::resetPreviewState();
     encoder_->setOnWriteFailure([this] { reportWriteFailure(); });
 }
@@ -47,6 +49,7 @@ Controller::~Controller() {
     if (s == Ready || s == Recording || s == Paused) {
         stop();
     }
+    joinFinishing();
 }
 
 int32_t Controller::init(const std::string& outputPath, const Rect& captureRect, uint32_t frameRate,
@@ -56,6 +59,7 @@ int32_t Controller::init(const std::string& outputPath, const Rect& captureRect,
         // The encoder and the capturer are in use by the running threads.
         return E_FAIL;
     }
+    joinFinishing();  // the finisher is the UI thread's again
     int32_t hr = E_FAIL;
     try {
         hr = prepare(outputPath, captureRect, frameRate, videoBitRate, cameraPath);
@@ -343,11 +347,44 @@ void Controller::stop() {
     }
     cameraRuns_ = false;
     cameraFeedsMain_ = false;
+    if (encoder_->isOpen() && encoder_->fragmented()) {
+        finisher_->add(outputPath_);
+    }
     encoder_->close();
+    const std::string cameraFile = camera_->takeUnfinishedFile();
+    if (!cameraFile.empty()) {
+        finisher_->add(cameraFile);
+    }
     frame_ = nullptr;
     videoBuffer_.clear();
     videoBuffer_.shrink_to_fit();
     audioFrame_.reset();
+}
+
+bool Controller::finishFiles(std::function<void(int32_t percent)> progress,
+                             std::function<void()> done) {
+    joinFinishing();
+    if (finisher_->empty()) {
+        return false;
+    }
+    auto finish = [this, progress = std::move(progress), done = std::move(done)] {
+        finisher_->run(progress);
+        done();
+        return false;  // once
+    };
+    finishThread_ = std::make_unique<WorkerThread>("finish", finish, std::chrono::milliseconds(0));
+    if (!finishThread_->start()) {
+        finishThread_.reset();
+        finish();  // on this thread then: unseen, but the files are still finished
+    }
+    return true;
+}
+
+void Controller::joinFinishing() {
+    if (finishThread_) {
+        finishThread_->join();
+        finishThread_.reset();
+    }
 }
 
 int32_t Controller::testCamera(void* instance, const std::wstring& title, int32_t width,

@@ -19,6 +19,7 @@ class CameraService;
 class AudioManager;
 class CameraCapture;
 class Encoder;
+class FileFinisher;
 class ScreenCapturer;
 class WorkerThread;
 
@@ -46,8 +47,11 @@ public:
     int32_t start() override;
     void pause() override;
     void resume() override;
-    // Returns when the files are finished.
+    // Returns when the files are complete (MP4 and MOV still in fragments).
     void stop() override;
+    // The files stop closed in fragments are finished by the "finish" thread.
+    bool finishFiles(std::function<void(int32_t percent)> progress,
+                     std::function<void()> done) override;
     // The camera's preview window: what CameraCapture::preview returns, or E_FAIL while a
     // recording is prepared or runs.
     int32_t testCamera(void* instance, const std::wstring& title, int32_t width, int32_t height,
@@ -92,6 +96,7 @@ private:
                     int32_t videoBitRate, const std::string& cameraPath);
     int32_t begin();
     void reportWriteFailure();
+    void joinFinishing();
     bool videoIteration();
     void logStats(uint32_t now);
     bool audioIteration();
@@ -108,6 +113,9 @@ private:
     std::unique_ptr<CameraCapture> camera_;
     std::unique_ptr<WorkerThread> videoThread_;
     std::unique_ptr<WorkerThread> audioThread_;
+    // Filled by stop() on the UI thread; then the finish thread's until it is joined.
+    std::unique_ptr<FileFinisher> finisher_;
+    std::unique_ptr<WorkerThread> finishThread_;  // UI thread
     std::string outputPath_;
 
     // UI thread: camera frames make the main video (set by init), the camera was run by start.

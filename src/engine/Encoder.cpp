@@ -10,12 +10,15 @@ extern "C" {
 
 #include <libyuv/convert.h>
 
+#include <cstring>
+
 #include "base/Log.h"
 
 namespace {
 
 const char* const kUnit = "Encoder";
 constexpr int kGopSize = 30;
+constexpr uint32_t kMaxKeyFrameGapMs = 2000;
 constexpr int kImageAlign = 32;
 
 // Milliseconds to ticks of `tb`, truncated, in integers (a double division can land a hair
@@ -25,6 +28,11 @@ int64_t msToTicks(int64_t ms, AVRational tb) {
 }
 
 }  // namespace
+
+bool Encoder::isFragmentable(const AVOutputFormat* format) {
+    return format != nullptr &&
+           (std::strcmp(format->name, "mp4") == 0 || std::strcmp(format->name, "mov") == 0);
+}
 
 Encoder::Encoder(const RecordingClock& clock) : clock_(clock) {}
 
@@ -37,7 +45,9 @@ int32_t Encoder::open(std::string path, bool hasAudio, uint32_t frameRate, uint3
                       uint32_t audioBitRate) {
     close();  // an encoder is reused only from a clean state
     writeFailed_.store(false);
+    fragmented_ = false;
     lastVideoTime_ = 0;
+    lastKeyTime_ = 0;
     lastVideoPts_ = INT64_MIN;
     videoFrames_ = 0;
     audioSamples_ = 0;
@@ -69,7 +79,18 @@ int32_t Encoder::open(std::string path, bool hasAudio, uint32_t frameRate, uint3
         return -1;
     }
 
-    const int ret = avformat_write_header(format.get(), nullptr);
+    // MP4 and MOV keep their index at the end, so a killed recording would leave nothing
+    // that plays: they are written in fragments, one per key frame, each flushed to the file
+    // as it is cut; FileFinisher makes a regular file of them at the end. The index waits
+    // for the first fragment, so that it can trim the sound's priming as a regular file does.
+    fragmented_ = isFragmentable(format->oformat);
+    AVDictionary* rawHeaderOptions = nullptr;
+    if (fragmented_) {
+        av_dict_set(&rawHeaderOptions, "movflags", "frag_keyframe+delay_moov", 0);
+        av_dict_set(&rawHeaderOptions, "flush_packets", "1", 0);
+    }
+    const int ret = avformat_write_header(format.get(), &rawHeaderOptions);
+    FFmpegPtr<AVDictionary> headerOptions(rawHeaderOptions);
     if (ret < 0) {
         SC_LOG(kUnit, "Error occurred when opening output file\n");
         close();
@@ -253,9 +274,12 @@ int32_t Encoder::encodeVideoFrame(const uint8_t* frame, uint32_t clockTime) {
     picture->pts = pts;
     // How long the frame waited between grab and encode.
     picture->pkt_duration = msToTicks(static_cast<uint32_t>(now - clockTime), tb);
-    // Every 30th frame is a key frame, whatever the frame rate.
-    if (videoFrames_ % kGopSize == 0) {
+    // Every 30th frame is a key frame, whatever the frame rate, and one at least every
+    // kMaxKeyFrameGapMs of recording however few frames a busy machine makes: each key frame
+    // cuts a fragment of MP4 and MOV, so that is about what a killed recording can lose.
+    if (videoFrames_ % kGopSize == 0 || clockTime - lastKeyTime_ >= kMaxKeyFrameGapMs) {
         picture->pict_type = AV_PICTURE_TYPE_I;
+        lastKeyTime_ = clockTime;
     }
 
     ret = avcodec_send_frame(videoCodec_.get(), picture);

@@ -10,6 +10,7 @@
 #include "base/Guarded.h"
 #include "engine/RecordingClock.h"
 
+struct AVOutputFormat;
 struct AVStream;
 
 // Writes one output file: an H.264 stream made from BGRA frames and, optionally, an AAC stream
@@ -59,6 +60,10 @@ public:
 
     // For the owner between encode calls (not synchronised with the encoding threads).
     bool isOpen() const { return opened_ != 0; }
+    // The file opened last is written in fragments (MP4, MOV) and wants finishing into a
+    // regular one once closed (FileFinisher).
+    bool fragmented() const { return fragmented_; }
+    static bool isFragmentable(const AVOutputFormat* format);
     int64_t videoFrames() const { return videoFrames_; }
     int64_t audioSamples() const { return audioSamples_; }
     uint32_t lastVideoTime() const { return lastVideoTime_; }
@@ -94,6 +99,7 @@ private:
 
     // open()/close() on the UI thread while no worker runs; read by the encoding threads.
     int32_t opened_ = 0;
+    bool fragmented_ = false;  // set by open() (UI thread), read by the owner
     // Written by the video thread, the audio thread and the camera callback, each under the
     // lock; open() and close() on the UI thread while no worker runs.
     Guarded<Output> output_;
@@ -107,6 +113,7 @@ private:
     uint32_t lastVideoTime_ = 0;
     int64_t lastVideoPts_ = INT64_MIN;
     int64_t videoFrames_ = 0;
+    uint32_t lastKeyTime_ = 0;  // clock reading of the last key frame asked for
     // Audio thread: samples encoded so far, the next packet's timestamp.
     int64_t audioSamples_ = 0;
     // Set by open: the codec's priming samples where the container keeps negative times

@@ -21,8 +21,14 @@ public:
     virtual int32_t start() = 0;
     virtual void pause() = 0;
     virtual void resume() = 0;
-    // Returns when the files are finished.
+    // Returns when the files are complete; MP4 and MOV files are still in the fragments they
+    // were recorded in (they play), until finishFiles.
     virtual void stop() = 0;
+    // After stop: makes regular files of those written in fragments, on a thread of its own.
+    // `progress` gets the percent done and `done` is called once at the end, both on that
+    // thread. False when there is nothing to finish; neither is called then.
+    virtual bool finishFiles(std::function<void(int32_t percent)> progress,
+                             std::function<void()> done) = 0;
     virtual int32_t testCamera(void* instance, const std::wstring& title, int32_t width,
                                int32_t height, uint16_t iconId) = 0;
     // Called once, on a worker thread, when the output refuses data (a full disk).

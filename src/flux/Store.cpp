@@ -550,6 +550,9 @@ void Store::resume() {
 }
 
 void Store::endRecording() {
+    if (state_ == StoreState::Ended) {
+        return;  // the files are being finished already
+    }
     if (state_ == StoreState::Paused) {
         resume();
     }
@@ -557,6 +560,21 @@ void Store::endRecording() {
     input_.removeHooks();
     engine_.stop();
     dispatch(Action::RecordingEnded, nullptr);
+    // Files recorded in fragments are made regular on the engine's thread while the progress
+    // window shows how far it got; the program ends once they are final.
+    const bool finishing = engine_.finishFiles(
+        [this](int32_t percent) {
+            platform::MessageLoop::ui().post(
+                [this, percent] { notifyInt(Action::ShowProgressValue, percent); });
+        },
+        [this] {
+            platform::MessageLoop::ui().post([this] { dispatch(Action::FilesFinished, nullptr); });
+        });
+    if (finishing) {
+        notifyInt(Action::ShowProgressText, Text::kFinishingFilesText);
+    } else {
+        dispatch(Action::FilesFinished, nullptr);
+    }
 }
 
 void Store::onHotkey(const std::string& keycode) {

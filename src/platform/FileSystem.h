@@ -12,4 +12,9 @@ bool pathExists(const std::wstring& path);
 // Creates one directory; its parent must exist. True when it was created.
 bool createDirectory(const std::wstring& path);
 
+// Puts the file `from` in the place of `to` (in the same folder) in one step, once its bytes
+// are on the disk, so that a crash or a power cut leaves one of the two whole. False leaves
+// both as they were.
+bool replaceFile(const std::wstring& from, const std::wstring& to);
+
 }  // namespace platform

@@ -49,8 +49,7 @@ const UiText apertureCaption = {L"Mouse aperture", L"鼠标光圈"};
 const UiText pressedApertureCaption = {L"Mouse aperture pressed", L"鼠标按下光圈"};
 const UiText qualityCaption = {L"Quality setting", L"质量设置"};
 
-const UiText qualityNames[3] = {
-    {L"Lossless", L"无损"}, {L"High", L"高清"}, {L"Standard", L"标准"}};
+const UiText qualityNames[3] = {{L"Lossless", L"无损"}, {L"High", L"高清"}, {L"Standard", L"标准"}};
 const UiText hotkeyNames[3] = {
     {L"Start", L"开始录制"}, {L"Pause/Resume", L"暂停/继续录制"}, {L"End", L"结束录制"}};
 const UiText captureMethodLabels[2] = {{L"CPU", L"CPU捕获"}, {L"GPU", L"GPU捕获"}};
@@ -60,7 +59,8 @@ const UiText captureMethodDescriptions[2] = {
     {L"Use integrated graphics card(only intel graphics card is avalidable now) to capture "
      L"screen, fast but not stable",
      L"使用继承显卡进行捕获（目前只支持英特尔显卡），速度较快，但是不稳定"}};
-const UiText progressTexts[1] = {{L"Flushing audio buffers", L"正在编码音频缓存"}};
+const UiText progressTexts[2] = {{L"Flushing audio buffers", L"正在编码音频缓存"},
+                                 {L"Finishing the video file", L"正在生成视频文件"}};
 
 const UiText selectCaptureArea = {L"Please select capture area", L"请选择录屏区域"};
 const UiText selectCamera = {L"Please select a camera device", L"请选择摄像头设备"};

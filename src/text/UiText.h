@@ -21,8 +21,8 @@ struct UiText {
 namespace Text {
 
 // Toolbar
-extern const UiText settingTip, closeTip, countDownHint, captureTip, minimizeTip, startTip,
-    endTip, audioTip, cameraTip;
+extern const UiText settingTip, closeTip, countDownHint, captureTip, minimizeTip, startTip, endTip,
+    audioTip, cameraTip;
 // Audio setting popup
 extern const UiText microphoneOn, microphoneOff, playbackOn, playbackOff, filterCaption,
     filterExplanation;
@@ -41,7 +41,9 @@ extern const UiText qualityNames[3];               // by quality
 extern const UiText hotkeyNames[3];                // by hotkey action
 extern const UiText captureMethodLabels[2];        // by capture method
 extern const UiText captureMethodDescriptions[2];  // by capture method
-extern const UiText progressTexts[1];              // by ShowProgressText payload
+extern const UiText progressTexts[2];              // by ShowProgressText payload
+// The progress text while the recorded files are made regular (fragments joined).
+constexpr int32_t kFinishingFilesText = 1;
 
 // Store messages; the last three are device messages (see UiText::getDeviceMessage).
 extern const UiText selectCaptureArea, selectCamera, unsupportedAudioFormat, initFailed,

@@ -252,8 +252,11 @@ void AppWin::OnRecordingEnded() {
         }
         progressOpened_ = true;
     }
+}
+
+void AppWin::OnFilesFinished() {
     SC_LOG("AppWin", "Recording ended, exit");
-    // The loop ends once what is already queued (the progress window's first paint) has run.
+    // The loop ends once what is already queued (the progress window's last paint) has run.
     platform::MessageLoop::ui().quit(1);
 }
 

@@ -43,8 +43,10 @@ public:
     void OnRecordingPaused();
     void OnRecordingResumed();
     void PrepareCountDown();
-    // The files are finished: shows the progress window and ends the program with code 1.
+    // The recording has ended: shows the progress window while the files are finished.
     void OnRecordingEnded();
+    // The files are final: ends the program with code 1.
+    void OnFilesFinished();
     void SetHotkeyText(int32_t index, const std::wstring& text);
     void SetStartImage(const std::string& descriptor);
     GeneratingWin* ProgressWindow() const { return progress_.get(); }

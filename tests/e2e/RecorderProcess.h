@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "MediaProbe.h"
 #include "TestServers.h"
 #include "WindowProbe.h"
+#include "engine/FileFinisher.h"
 
 namespace e2e {
 
@@ -136,8 +138,15 @@ private:
     std::chrono::steady_clock::time_point lastKey_;
 };
 
-// A finished file as the user gets it: its streams decode without an error.
+// A finished file as the user gets it: its streams decode without an error, and an MP4 is a
+// regular one (recorded in fragments, then joined) with its index before the media data.
 inline testsupport::ProbedFile expectFinished(const std::string& path, size_t streams) {
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".mp4") == 0) {
+        EXPECT_TRUE(std::regex_match(testsupport::topLevelBoxes(path),
+                                     std::regex("ftyp moov (free )?mdat")))
+            << testsupport::topLevelBoxes(path);
+        EXPECT_FALSE(fs::exists(FileFinisher::partPath(path)));
+    }
     const testsupport::ProbedFile file = testsupport::probeMedia(path);
     EXPECT_EQ(file.openError, 0) << path;
     EXPECT_EQ(file.streams.size(), streams);

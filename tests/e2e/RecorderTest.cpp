@@ -111,6 +111,26 @@ TEST(Recording, TerminationRequestsFinishTheFile) {
     }
 }
 
+// Killed outright (no chance to finish anything), the recorder leaves what it wrote so far
+// playable: the MP4 is written in fragments of about a second.
+TEST(Recording, AKilledRecordingLeavesAFileThatPlaysUpToTheKill) {
+    startScene();
+    Recorder recorder;
+    recorder.awaitLog("] Start\n");
+    recorder.press("F8");
+    recorder.awaitThread("video");
+    std::this_thread::sleep_for(seconds(10));  // recording
+    recorder.process().signal(SIGKILL);
+    ASSERT_EQ(recorder.process().wait(seconds(10)), 128 + SIGKILL);
+    const testsupport::ProbedFile file = testsupport::probeDecodable(recorder.video());
+    ASSERT_EQ(file.streams.size(), 2u);
+    for (const auto& s : file.streams) {
+        ASSERT_FALSE(s.packetPts.empty()) << s.index;
+        const auto [first, last] = std::minmax_element(s.packetPts.begin(), s.packetPts.end());
+        EXPECT_GE((*last - *first) * av_q2d(s.timeBase), 8.0) << s.index;
+    }
+}
+
 // The disk fills up while recording (a file size limit stands in for it): the recorder ends
 // the recording by itself, as the end key would, and exits cleanly.
 TEST(Recording, AFullDiskEndsTheRecordingCleanly) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <memory>
 
@@ -167,6 +168,35 @@ ProbedFile probeDecodable(const std::string& path, const PictureSink& onPicture)
         EXPECT_EQ(s.decodeErrors, 0) << path << ", stream " << s.index;
     }
     return file;
+}
+
+std::string topLevelBoxes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string boxes;
+    unsigned char header[16];
+    while (file.read(reinterpret_cast<char*>(header), 8)) {
+        uint64_t size = 0;
+        for (int i = 0; i < 4; ++i) {
+            size = size << 8 | header[i];
+        }
+        size_t headerSize = 8;
+        if (size == 1) {  // the size follows as 64 bits
+            if (!file.read(reinterpret_cast<char*>(header + 8), 8)) {
+                break;
+            }
+            size = 0;
+            for (int i = 8; i < 16; ++i) {
+                size = size << 8 | header[i];
+            }
+            headerSize = 16;
+        }
+        boxes += (boxes.empty() ? "" : " ") + std::string(reinterpret_cast<char*>(header + 4), 4);
+        if (size < headerSize) {  // 0: up to the end of the file
+            break;
+        }
+        file.seekg(static_cast<std::streamoff>(size - headerSize), std::ios::cur);
+    }
+    return boxes;
 }
 
 double psnrBgra(const uint8_t* a, const uint8_t* b, size_t pixels) {

@@ -62,6 +62,10 @@ ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture = nu
 // no stream met a decoding error; either is a failure of the running test.
 ProbedFile probeDecodable(const std::string& path, const PictureSink& onPicture = nullptr);
 
+// The types of an MP4/MOV file's top-level boxes in file order, space-separated ("ftyp moov
+// mdat"); a fragmented file has "moof" boxes among them. What cannot be read ends the list.
+std::string topLevelBoxes(const std::string& path);
+
 // Peak signal-to-noise ratio of two BGRA pictures over B, G and R (alpha ignored), in dB;
 // infinity when they are equal.
 double psnrBgra(const uint8_t* a, const uint8_t* b, size_t pixels);

@@ -3,8 +3,10 @@
 // through the sink's monitor, the default source) and the synthetic camera beside the screen.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -13,12 +15,12 @@
 #include "Await.h"
 #include "ChildProcess.h"
 #include "MediaProbe.h"
+#include "SyntheticCameraDriver.h"
 #include "TestServers.h"
 #include "audio/AudioManager.h"
+#include "base/HResult.h"
 #include "engine/CameraCapture.h"
 #include "engine/Controller.h"
-#include "base/HResult.h"
-#include "SyntheticCameraDriver.h"
 
 namespace {
 
@@ -54,11 +56,11 @@ protected:
     testsupport::TempDir dir_;
     testsupport::ChildProcess listener_;
     testsupport::ChildProcess tone_;
-    recordingfakes::ObservedCameraService camera_{
-        platform::createSyntheticCameraService()};
+    recordingfakes::ObservedCameraService camera_{platform::createSyntheticCameraService()};
     std::unique_ptr<Controller> c_;
 };
 
+// Both files are recorded in fragments and finished into regular files after the stop.
 TEST_F(ControllerRecordingTest, ScreenSoundAndCameraGiveStreamsThatEndTogether) {
     ASSERT_EQ(c_->camera().openDevice(0), S_OK);
     const std::string path = dir_.file("screen.mp4");
@@ -67,6 +69,19 @@ TEST_F(ControllerRecordingTest, ScreenSoundAndCameraGiveStreamsThatEndTogether) 
     ASSERT_EQ(c_->start(), S_OK);
     std::this_thread::sleep_for(3s);  // the length of the recording
     testsupport::returnsWithin(30s, "the stop", [&] { c_->stop(); });
+    const std::regex fragments("ftyp moov (moof mdat )+mfra"), regular("ftyp moov (free )?mdat");
+    for (const std::string& file : {path, cameraPath}) {
+        EXPECT_TRUE(std::regex_match(testsupport::topLevelBoxes(file), fragments)) << file;
+    }
+    std::atomic<int32_t> percent{-1};
+    testsupport::Event finished;
+    ASSERT_TRUE(c_->finishFiles([&](int32_t p) { percent = p; }, [&] { finished.set(); }));
+    ASSERT_TRUE(finished.wait(30s, "the files to be finished"));
+    EXPECT_EQ(percent.load(), 100);
+    for (const std::string& file : {path, cameraPath}) {
+        EXPECT_TRUE(std::regex_match(testsupport::topLevelBoxes(file), regular)) << file;
+    }
+    EXPECT_FALSE(c_->finishFiles([](int32_t) {}, [] {}));  // nothing left to finish
 
     // Every mixed frame fed before the stop was pulled and encoded, and is in the file: the
     // encoder's one extra frame (the codec's priming samples) is trimmed by the MP4's edit list.

@@ -2,8 +2,11 @@
 // ffmpeg program): what a player would find in them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -16,11 +19,13 @@ extern "C" {
 #include "MediaProbe.h"
 #include "SyntheticMedia.h"
 #include "engine/Encoder.h"
+#include "engine/FileFinisher.h"
 
 namespace {
 
 using testsupport::ProbedFile;
 using testsupport::ProbedStream;
+using testsupport::topLevelBoxes;
 
 struct FixedClock : platform::Clock {
     uint32_t nowMs() const override { return 1000000; }
@@ -73,6 +78,7 @@ struct Container {
 
 class EncoderContainers : public EncoderFile, public ::testing::WithParamInterface<Container> {};
 
+// MP4 and MOV are checked twice: as recorded (in fragments) and once finished.
 TEST_P(EncoderContainers, DecodeWithKeyFramesEveryThirtyClockTimestampsAndSteadySound) {
     const Container& c = GetParam();
     const std::string path = dir_.file(std::string("clip") + c.extension);
@@ -83,36 +89,63 @@ TEST_P(EncoderContainers, DecodeWithKeyFramesEveryThirtyClockTimestampsAndSteady
         times.push_back(i * 37 + (i % 3) * 5);
     }
     const int audioFrames = encodeClip(160, 120, times);
+    const bool fragmented = encoder_.fragmented();
     encoder_.close();
+    const bool mp4 = std::string(".mp4.mov").find(c.extension) != std::string::npos;
+    EXPECT_EQ(fragmented, mp4);
 
-    const ProbedFile probed = testsupport::probeDecodable(path);
-    ASSERT_EQ(probed.streams.size(), c.audio ? 2u : 1u);
-    const ProbedStream& video = probed.streams[0];
-    EXPECT_EQ(video.codecId, AV_CODEC_ID_H264);
-    EXPECT_EQ(video.width, 160);
-    EXPECT_EQ(video.height, 120);
-    // Every frame handed in is in the file, the last ones included.
-    EXPECT_EQ(video.packetPts.size(), times.size());
-    expectTimestampsFollowClock(video, times);
-    for (size_t i = 0; i < video.frameKey.size(); i += 30) {  // whatever the frame rate
-        EXPECT_TRUE(video.frameKey[i]) << "frame " << i;
-    }
-    if (c.audio) {
-        const ProbedStream& audio = probed.streams[1];
-        EXPECT_EQ(audio.codecId, AV_CODEC_ID_AAC);
-        EXPECT_EQ(audio.sampleRate, 48000);
-        EXPECT_EQ(audio.channels, 2);
-        // Packet k starts k frame sizes after the first (which sits at or before 0 by the
-        // codec's priming samples), in the container's ticks, each end rounded to a tick.
-        const double ticksPerFrame = 1024.0 / 48000 / av_q2d(audio.timeBase);
-        EXPECT_LE(audio.packetPts.at(0), 0);
-        for (size_t k = 0; k < audio.packetPts.size(); ++k) {
-            EXPECT_LE(std::fabs(audio.packetPts[k] - (audio.packetPts[0] + k * ticksPerFrame)), 1.0)
-                << "packet " << k;
+    const auto check = [&](const char* stage) {
+        SCOPED_TRACE(stage);
+        const ProbedFile probed = testsupport::probeDecodable(path);
+        ASSERT_EQ(probed.streams.size(), c.audio ? 2u : 1u);
+        const ProbedStream& video = probed.streams[0];
+        EXPECT_EQ(video.codecId, AV_CODEC_ID_H264);
+        EXPECT_EQ(video.width, 160);
+        EXPECT_EQ(video.height, 120);
+        // Every frame handed in is in the file, the last ones included.
+        EXPECT_EQ(video.packetPts.size(), times.size());
+        expectTimestampsFollowClock(video, times);
+        for (size_t i = 0; i < video.frameKey.size(); i += 30) {  // whatever the frame rate
+            EXPECT_TRUE(video.frameKey[i]) << "frame " << i;
         }
-        // The tone the codec still held at close was written too.
-        EXPECT_GE(audio.samples, int64_t{audioFrames} * 1024);
+        if (c.audio) {
+            const ProbedStream& audio = probed.streams[1];
+            EXPECT_EQ(audio.codecId, AV_CODEC_ID_AAC);
+            EXPECT_EQ(audio.sampleRate, 48000);
+            EXPECT_EQ(audio.channels, 2);
+            // Packet k starts k frame sizes after the first (which sits at or before 0 by the
+            // codec's priming samples), in the container's ticks, each end rounded to a tick.
+            const double ticksPerFrame = 1024.0 / 48000 / av_q2d(audio.timeBase);
+            EXPECT_LE(audio.packetPts.at(0), 0);
+            for (size_t k = 0; k < audio.packetPts.size(); ++k) {
+                EXPECT_LE(std::fabs(audio.packetPts[k] - (audio.packetPts[0] + k * ticksPerFrame)),
+                          1.0)
+                    << "packet " << k;
+            }
+            // The tone the codec still held at close was written too.
+            EXPECT_GE(audio.samples, int64_t{audioFrames} * 1024);
+        }
+    };
+    check("as recorded");
+    if (!mp4) {
+        return;
     }
+    // A fragment per key frame (a second here), with the index ahead of the first one.
+    EXPECT_TRUE(std::regex_match(topLevelBoxes(path), std::regex("ftyp moov (moof mdat ){3}mfra")))
+        << topLevelBoxes(path);
+
+    FileFinisher finisher;
+    finisher.add(path);
+    std::vector<int32_t> progress;
+    EXPECT_EQ(finisher.run([&](int32_t percent) { progress.push_back(percent); }), 0);
+    EXPECT_TRUE(std::regex_match(topLevelBoxes(path), std::regex("ftyp moov (free |wide )?mdat")))
+        << topLevelBoxes(path);
+    EXPECT_FALSE(testsupport::fileExists(FileFinisher::partPath(path)));
+    ASSERT_GE(progress.size(), 3u);  // a start, some steps, the end
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(progress.back(), 100);
+    check("finished");
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryContainer, EncoderContainers,
@@ -124,6 +157,45 @@ INSTANTIATE_TEST_SUITE_P(EveryContainer, EncoderContainers,
                              return std::string(info.param.extension + 1) +
                                     (info.param.audio ? "" : "Silent");
                          });
+
+TEST_F(EncoderFile, AFewFramesASecondStillCutAFragmentEveryTwoSeconds) {
+    const std::string path = dir_.file("slow.mp4");
+    ASSERT_GE(encoder_.open(path, false, 30, 64, 48, 800000, 48000, 192000), 0);
+    std::vector<uint32_t> times;
+    for (uint32_t i = 0; i < 12; ++i) {
+        times.push_back(i * 700);
+    }
+    encodeClip(64, 48, times);
+    encoder_.close();
+    const ProbedStream video = testsupport::probeDecodable(path).streams.at(0);
+    for (size_t i : {0, 3, 6, 9}) {  // 2.1 s apart
+        EXPECT_TRUE(video.frameKey.at(i)) << "frame " << i;
+    }
+    EXPECT_TRUE(std::regex_match(topLevelBoxes(path), std::regex("ftyp moov (moof mdat ){4}mfra")))
+        << topLevelBoxes(path);
+}
+
+// One file that cannot be read keeps its bytes; the other one is finished all the same.
+TEST_F(EncoderFile, AFileThatCannotBeFinishedStaysAsItWasAndTheOthersAreFinished) {
+    const std::string bad = dir_.file("bad.mp4");
+    const std::string good = dir_.file("good.mov");
+    std::ofstream(bad) << "no video";
+    ASSERT_GE(encoder_.open(good, false, 30, 64, 48, 800000, 48000, 192000), 0);
+    encodeClip(64, 48, {0, 40, 80});
+    encoder_.close();
+    FileFinisher finisher;
+    finisher.add(bad);
+    finisher.add(good);
+    int32_t last = -1;
+    EXPECT_LT(finisher.run([&](int32_t percent) { last = percent; }), 0);
+    EXPECT_EQ(testsupport::readFile(bad), "no video");
+    EXPECT_FALSE(testsupport::fileExists(FileFinisher::partPath(bad)));
+    EXPECT_TRUE(std::regex_match(topLevelBoxes(good), std::regex("ftyp moov (free |wide )?mdat")))
+        << topLevelBoxes(good);
+    EXPECT_EQ(testsupport::probeDecodable(good).streams.at(0).framePts.size(), 3u);
+    EXPECT_EQ(last, 100);
+    EXPECT_TRUE(finisher.empty());
+}
 
 TEST_F(EncoderFile, ReadingsThatDoNotAdvanceAreDroppedNotRefused) {
     // Repeated and backward readings in a millisecond container.

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/RecordingEngine.h"
 #include "flux/ActionDispatcher.h"
@@ -52,6 +53,18 @@ public:
     void pause() override { call(0, "pause"); }
     void resume() override { call(0, "resume"); }
     void stop() override { call(-1, "stop"); }
+    // Percentages the finishing reports, at once on the caller's thread; none: nothing to do.
+    std::vector<int32_t> finishSteps;
+    bool finishFiles(std::function<void(int32_t)> progress, std::function<void()> done) override {
+        call(0, "finish");
+        for (int32_t percent : finishSteps) {
+            progress(percent);
+        }
+        if (!finishSteps.empty()) {
+            done();
+        }
+        return !finishSteps.empty();
+    }
     int32_t testCamera(void*, const std::wstring& title, int32_t w, int32_t h,
                        uint16_t i) override {
         return call(0, "test camera", WideToAnsi(title), w, h, i);
@@ -139,7 +152,8 @@ private:
         N(FilterMicChanged, 'b'), N(FilterCoefficientChanged, 'd'), N(CaptureCameraChanged, 'b'),
         N(OnlyCaptureCameraChanged, 'b'), N(CameraDeviceChanged, 'i'), N(ShowMessage, 'm'),
         N(ShowMessageWithLink, 'l'), N(CountDownStart, '-'), N(RecordingStarted, '-'),
-        N(RecordingPaused, '-'), N(RecordingResumed, '-'), N(RecordingEnded, '-')};
+        N(RecordingPaused, '-'), N(RecordingResumed, '-'), N(RecordingEnded, '-'),
+        N(ShowProgressText, 'i'), N(ShowProgressValue, 'i'), N(FilesFinished, '-')};
 #undef N
     // clang-format on
     Journal& journal_;

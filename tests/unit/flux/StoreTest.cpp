@@ -14,6 +14,7 @@
 #include "engine/CursorState.h"
 #include "flux/InputRouter.h"
 #include "input/InputManager.h"
+#include "platform/MessageLoop.h"
 
 namespace {
 
@@ -306,8 +307,24 @@ TEST_F(StoreTest, HotkeysAndPauseRequestsDriveTheRecordingAndHotkeysAreThrottled
                   "; start; RecordingStarted; pause; RecordingPaused; resume; "
                   "RecordingResumed; pause; RecordingPaused; resume; RecordingResumed; "
                   "pause; RecordingPaused; resume; RecordingResumed; "
-                  "pause; RecordingPaused; resume; RecordingResumed; stop; RecordingEnded");
+                  "pause; RecordingPaused; resume; RecordingResumed; stop; RecordingEnded; "
+                  "finish; FilesFinished");
     EXPECT_FALSE(input_.keyboardHookInstalled() || input_.mouseHookInstalled());
+}
+
+TEST_F(StoreTest, TheFinishingOfTheFilesIsShownAndTheyAreFinalBeforeTheEnd) {
+    ready();
+    sendAll({{Action::StartRecording, {}}, {Action::CountDownFinished, {}}});
+    taken();
+    engine_.finishSteps = {0, 60, 100};
+    press(kF10);
+    send(Action::EndRecording);  // while the files are being finished: nothing more
+    EXPECT_EQ(taken(), "stop; RecordingEnded; finish; ShowProgressText 1");
+    // The engine's thread reports through the UI loop.
+    platform::MessageLoop::ui().quit(0);
+    ASSERT_EQ(platform::MessageLoop::ui().run(), 0);
+    EXPECT_EQ(taken(),
+              "ShowProgressValue 0; ShowProgressValue 60; ShowProgressValue 100; FilesFinished");
 }
 
 }  // namespace

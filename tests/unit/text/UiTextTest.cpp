@@ -30,10 +30,10 @@ TEST(UiText, EveryTextHasBothLanguagesTakingTheSameArguments) {
         &overlaySizeLabel, &captureAreaSizeLabel, &toolbarTitle, &mouseTab, &captureTab,
         &hotkeyTab, &pointerCaption, &apertureCaption, &pressedApertureCaption, &qualityCaption,
         &selectCaptureArea, &selectCamera, &unsupportedAudioFormat, &initFailed,
-        &microphoneFailed, &speakerFailed, &cameraFailed, &progressTexts[0], &qualityNames[0],
-        &qualityNames[1], &qualityNames[2], &hotkeyNames[0], &hotkeyNames[1], &hotkeyNames[2],
-        &captureMethodLabels[0], &captureMethodLabels[1], &captureMethodDescriptions[0],
-        &captureMethodDescriptions[1]};
+        &microphoneFailed, &speakerFailed, &cameraFailed, &progressTexts[0], &progressTexts[1],
+        &qualityNames[0], &qualityNames[1], &qualityNames[2], &hotkeyNames[0], &hotkeyNames[1],
+        &hotkeyNames[2], &captureMethodLabels[0], &captureMethodLabels[1],
+        &captureMethodDescriptions[0], &captureMethodDescriptions[1]};
     // clang-format on
     const auto conversions = [](const std::wstring& text) {
         std::wstring out;
