@@ -52,9 +52,7 @@ TEST(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
         return frame.awaitControl("captureSize", sizeText(area), 10s);
     };
     const auto chooseCustom = [&] {  // "Custom" in the capture drop-down; the overlay once shown
-        EXPECT_TRUE(toolbar.click("captureBtn"));
-        const WindowProbe dropDown = WindowProbe::find("Popup");
-        EXPECT_TRUE(dropDown.awaitControl("custom", "Custom", 10s) && dropDown.click("custom"));
+        EXPECT_TRUE(toolbar.click("captureBtn") && popupWith("custom").click("custom"));
         return WindowProbe::find("detection", 10s);
     };
     ASSERT_TRUE(framed({0, 0, 640, 360}));
