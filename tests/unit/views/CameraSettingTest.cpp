@@ -1,196 +1,90 @@
-// The camera popup off-screen, over scripted devices and over this machine's (none).
+// The camera popup off-screen, over three scripted cameras and over this machine's (none).
 #include "views/popups/CameraSetting.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "CameraFakes.h"
 #include "ViewsTestSupport.h"
 #include "camera/StreamingCameraService.h"
-#include "platform/CameraService.h"
-#include "text/UiText.h"
-#include "ui/controls/CheckBox.h"
 #include "ui/controls/List.h"
-#include "ui/render/Canvas.h"
 
 namespace {
 
-// The process's camera service made of `devices` named devices while it lives; none: this
-// machine's own service.
-class CameraDevices {
+// The process's camera service lists three cameras while this lives.
+class ThreeCameras {
 public:
-    explicit CameraDevices(int devices) {
-        if (devices >= 0) {
-            auto driver = std::make_unique<camerafakes::ScriptedDriver>(devices);
-            for (int i = 0; i < devices; ++i) {
-                driver->list[i] = {true, L"Camera " + std::to_wstring(i + 1)};
-            }
-            previous_ = platform::CameraService::installShared(
-                std::make_unique<platform::StreamingCameraService>(std::move(driver)));
+    ThreeCameras() {
+        auto driver = std::make_unique<camerafakes::ScriptedDriver>(3);
+        for (int i = 0; i < 3; ++i) {
+            driver->list[i] = {true, L"Camera " + std::to_wstring(i + 1)};
         }
+        previous_ = platform::CameraService::installShared(
+            std::make_unique<platform::StreamingCameraService>(std::move(driver)));
     }
-    ~CameraDevices() {
-        if (previous_) {
-            platform::CameraService::installShared(std::move(previous_));
-        }
-    }
+    ~ThreeCameras() { platform::CameraService::installShared(std::move(previous_)); }
 
 private:
     std::unique_ptr<platform::CameraService> previous_;
 };
 
-struct Opened {
-    viewstest::MessageLog toolbar;
-    std::unique_ptr<CameraSetting> popup =
-        std::make_unique<CameraSetting>(toolbar.GetHWND(), nullptr);
-    ui::List* list = nullptr;
-
-    Opened() {
-        popup->CreatePopup(true);
-        list = static_cast<ui::List*>(
-            popup->GetPaintManager().FindControl("deviceList")->GetInterface("List"));
-        ui::Canvas canvas(0, 0);
-        popup->RenderTo(canvas);
-    }
-    ui::Control* control(const char* name) { return popup->GetPaintManager().FindControl(name); }
-    std::vector<std::wstring> rows() const {
-        std::vector<std::wstring> texts;
-        for (int i = 0; i < list->GetCount(); ++i) {
-            auto* row = static_cast<ui::Container*>(list->GetItemAt(i)->GetInterface("Container"));
-            texts.push_back(row->GetItemAt(0)->GetText());
-        }
-        return texts;
-    }
-};
-
-class CameraSettingTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        languageIndex = 0;
-        log.requests.clear();
-    }
-    viewstest::RequestLog& log = viewstest::RequestLog::instance();
-};
-
-TEST_F(CameraSettingTest, TheListAndTheWindowFollowTheDevices) {
+// The first camera is selected and asked for at once. Until the Store has the camera ticked the
+// list takes no clicks and "Test camera" does nothing; then it opens the preview of the selected
+// camera, or asks for one where none can be selected.
+TEST(CameraSettingTest, TheRowsTheHeightAndTestCameraFollowTheDevices) {
     struct Case {
-        const char* what;
-        int devices;  // -1: this machine, which has no camera
+        bool fake;
         int32_t height;
         std::vector<std::wstring> rows;
-        int selected;
-        std::vector<int32_t> sent;
+        int32_t selected;
+        int32_t tested;  // sent by "Test camera", with this text
+        std::wstring text;
     };
     const Case cases[] = {
-        {"this machine", -1, 166, {L"No devices"}, -1, {}},
-        {"one", 1, 166, {L"Camera 1"}, 0, {Action::SelectCameraDevice}},
-        {"three", 3, 230, {L"Camera 1", L"Camera 2", L"Camera 3"}, 0, {Action::SelectCameraDevice}},
+        {false, 166, {L"No devices"}, -1, Action::ShowMessage, L"Please select a camera device"},
+        {true, 230, {L"Camera 1", L"Camera 2", L"Camera 3"}, 0, Action::TestCamera, L"测试摄像头"},
     };
+    viewstest::RequestLog& log = viewstest::RequestLog::instance();
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        CameraDevices devices(c.devices);
-        log.requests.clear();
-        Opened opened;
-        EXPECT_EQ(opened.rows(), c.rows);
-        EXPECT_EQ(opened.list->GetCurSel(), c.selected);
-        ASSERT_EQ(log.actions(), c.sent);
-        if (!c.sent.empty()) {
-            EXPECT_EQ(log.requests[0].number, 0);
+        SCOPED_TRACE(c.rows.size());
+        std::optional<ThreeCameras> cameras;
+        if (c.fake) {
+            cameras.emplace();
         }
-        EXPECT_EQ(opened.popup->GetWindowRect().height(), c.height);
-    }
-    // The "No devices" row cannot be picked.
-    CameraDevices none(0);
-    Opened opened;
-    log.requests.clear();
-    viewstest::clickControl(*opened.popup, *opened.list->GetItemAt(0));
-    EXPECT_EQ(opened.list->GetCurSel(), -1);
-    EXPECT_TRUE(log.requests.empty());
-}
-
-TEST_F(CameraSettingTest, TestCameraWantsTheCameraOnAndADevice) {
-    struct Case {
-        const char* what;
-        int devices;
-        bool capture;
-        std::vector<int32_t> sent;
-    };
-    const Case cases[] = {
-        {"capture unticked", 3, false, {}},
-        {"capture and a device", 3, true, {Action::TestCamera}},
-        {"capture, no device", 0, true, {Action::ShowMessage}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        CameraDevices devices(c.devices);
-        Opened opened;
-        opened.popup->SetCaptureCamera(c.capture);
         log.requests.clear();
-        viewstest::clickControl(*opened.popup, *opened.control("testCamera"));
-        ASSERT_EQ(log.actions(), c.sent);
-        if (c.sent == std::vector<int32_t>{Action::TestCamera}) {
-            EXPECT_EQ(log.requests[0].text, L"测试摄像头");
-            EXPECT_EQ(log.requests[0].width, 640);
-            EXPECT_EQ(log.requests[0].height, 480);
-            EXPECT_EQ(log.requests[0].icon, 181);
-        } else if (!c.sent.empty()) {
-            EXPECT_EQ(log.requests[0].text, L"Please select a camera device");
+        viewstest::OpenPopup<CameraSetting> open;
+        auto* list = viewstest::control<ui::List>(open.popup, "deviceList", "List");
+        std::vector<std::wstring> rows;
+        for (int i = 0; i < list->GetCount(); ++i) {
+            auto* row = static_cast<ui::Container*>(list->GetItemAt(i)->GetInterface("Container"));
+            rows.push_back(row->GetItemAt(0)->GetText());
         }
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(open.popup.GetWindowRect().height(), c.height);
+        EXPECT_EQ(list->GetCurSel(), c.selected);
+        // The Store's answers that agree change nothing and so ask nothing again.
+        open.popup.SetDevice(c.selected);
+        open.popup.SetCaptureCamera(false);
+        EXPECT_EQ(log.requests.size(), c.fake ? 1u : 0u);
+        EXPECT_FALSE(list->IsMouseEnabled());
+
+        ui::Control* test = viewstest::control(open.popup, "testCamera");
+        log.requests.clear();
+        viewstest::clickControl(open.popup, *test);
+        EXPECT_TRUE(log.requests.empty());
+        open.popup.SetCaptureCamera(true);
+        EXPECT_TRUE(list->IsMouseEnabled());
+        viewstest::clickControl(open.popup, *list->GetItemAt(0));  // "No devices" is no choice
+        EXPECT_EQ(list->GetCurSel(), c.selected);
+        log.requests.clear();
+        viewstest::clickControl(open.popup, *test);
+        ASSERT_EQ(log.actions(), std::vector<int32_t>{c.tested});
+        EXPECT_EQ(log.requests[0].text, c.text);
     }
-}
-
-TEST_F(CameraSettingTest, TheStoresAnswersSelectOnlyWhatDiffers) {
-    CameraDevices devices(3);
-    Opened opened;
-    auto* capture =
-        static_cast<ui::CheckBox*>(opened.control("captureCamera")->GetInterface("CheckBox"));
-    auto* only =
-        static_cast<ui::CheckBox*>(opened.control("onlyCaptureCamera")->GetInterface("CheckBox"));
-    log.requests.clear();
-
-    opened.popup->SetDevice(0);  // selected already: not again
-    EXPECT_TRUE(log.requests.empty());
-    opened.popup->SetDevice(2);
-    EXPECT_EQ(opened.list->GetCurSel(), 2);
-    ASSERT_EQ(log.actions(), std::vector<int32_t>{Action::SelectCameraDevice});
-    EXPECT_EQ(log.requests[0].number, 2);
-
-    // A tick by the user asks the Store; the Store's answer re-ticks nothing.
-    log.requests.clear();
-    viewstest::clickControl(*opened.popup, *capture);
-    ASSERT_EQ(log.actions(), std::vector<int32_t>{Action::SetCaptureCamera});
-    EXPECT_EQ(log.requests[0].number, 1);
-    opened.popup->SetCaptureCamera(true);
-    EXPECT_TRUE(opened.list->IsMouseEnabled());
-    EXPECT_EQ(log.requests.size(), 1u);
-    opened.popup->SetCaptureCamera(false);
-    EXPECT_FALSE(capture->IsSelected());
-    EXPECT_FALSE(opened.list->IsMouseEnabled());
-
-    log.requests.clear();
-    opened.popup->SetOnlyCaptureCamera(true);
-    EXPECT_TRUE(only->IsSelected());
-    ASSERT_EQ(log.actions(), std::vector<int32_t>{Action::SetOnlyCaptureCamera});
-    opened.popup->SetOnlyCaptureCamera(true);
-    EXPECT_EQ(log.requests.size(), 1u) << "agreeing already, the box sends nothing";
-}
-
-TEST_F(CameraSettingTest, NewDeviceNamesRefillTheListInPlaceAndOutliveNoPopup) {
-    CameraDevices devices(0);
-    auto opened = std::make_unique<Opened>();
-    const Rect before = opened->popup->GetWindowRect();
-    std::vector<std::wstring> names{L"Front", L"Back"};
-    log.requests.clear();
-    ActionDispatcher::instance().dispatch(Action::CameraSettingReserved, &names);
-    EXPECT_EQ(opened->rows(), names);
-    EXPECT_EQ(opened->popup->DeviceNames(), names);
-    EXPECT_EQ(opened->list->GetCurSel(), 0);
-    EXPECT_EQ(log.actions(), std::vector<int32_t>{Action::SelectCameraDevice});
-    EXPECT_EQ(opened->popup->GetWindowRect().height(), before.height()) << "not resized";
-    // Gone popups hear nothing.
-    opened.reset();
-    ActionDispatcher::instance().dispatch(Action::CameraSettingReserved, &names);
 }
 
 }  // namespace
