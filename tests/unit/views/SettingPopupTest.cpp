@@ -11,23 +11,18 @@
 
 namespace {
 
-class SettingPopupTest : public ::testing::Test {
-protected:
-    ui::Control* item(const char* panel, int index) {
-        return viewstest::control<ui::Container>(open.popup, panel, "Container")->GetItemAt(index);
-    }
-
-    viewstest::OpenPopup<SettingPopup> open;
-};
-
 // GPU capture is refused by the Store: asked for, it leaves the highlight on CPU.
-TEST_F(SettingPopupTest, AClickAsksTheStoreAndOnlyItsConfirmationMovesTheHighlight) {
+TEST(SettingPopupTest, AClickAsksTheStoreAndOnlyItsConfirmationMovesTheHighlight) {
     const std::tuple<int32_t, void (SettingPopup::*)(int32_t), const char*, const char*> groups[] =
         {{Action::SetPointStyle, &SettingPopup::SetPointStyle, "pointStylePanel", "pointNone"},
          {Action::SetPressStyle, &SettingPopup::SetPressStyle, "pressStylePanel", "pressNone"},
          {Action::SetShapeStyle, &SettingPopup::SetShapeStyle, "shapeStylePanel", "shapeNone"},
          {Action::SetCaptureMethod, &SettingPopup::SetCaptureMethod, "captureMethodPanel", nullptr},
          {Action::SetQuality, &SettingPopup::SetQuality, "qualityPanel", nullptr}};
+    viewstest::OpenPopup<SettingPopup> open;
+    const auto item = [&](const char* panel, int index) {
+        return viewstest::control<ui::Container>(open.popup, panel, "Container")->GetItemAt(index);
+    };
     const auto lit = [](ui::Control* c) {
         return c->GetBorderColor() == SettingPopup::kSelectedBorder;
     };
