@@ -97,6 +97,7 @@ TEST_F(DetectionTest, OnlyTheHighlightedWindowIsLeftUndimmedAndAClickWithoutMove
     sendAt(detection, ui::WM_MOUSEMOVE, {200, 200});
     EXPECT_EQ(detection.Selection(), kClient);
     EXPECT_EQ(viewstest::control(detection, "toolBar")->GetPos(), (Rect{102, 72, 498, 100}));
+    EXPECT_EQ(viewstest::control(detection, "tips")->GetPos().left, 220) << "the hint follows";
     const ui::Canvas canvas = viewstest::render(detection, kW, kH);
     EXPECT_EQ(canvas.pixel(300, 300), kGrey);
     EXPECT_NE(canvas.pixel(550, 300), kGrey) << "not dimmed";
