@@ -138,6 +138,19 @@ private:
     std::chrono::steady_clock::time_point lastKey_;
 };
 
+// The visible popup (popups are titled "Popup") once it has the control: another may still be
+// on its way out.
+inline testsupport::WindowProbe popupWith(const std::string& control) {
+    testsupport::WindowProbe popup;
+    EXPECT_TRUE(testsupport::waitFor(
+        [&] {
+            popup = testsupport::WindowProbe::find("Popup", std::chrono::seconds(1));
+            return popup.controls().count(control) != 0;
+        },
+        seconds(10), "a popup with " + control));
+    return popup;
+}
+
 // A finished file as the user gets it: its streams decode without an error, and an MP4 is a
 // regular one (recorded in fragments, then joined) with its index before the media data.
 inline testsupport::ProbedFile expectFinished(const std::string& path, size_t streams) {

@@ -4,14 +4,16 @@
 #include <SDL2/SDL_surface.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "AudioSignals.h"
 #include "RecorderProcess.h"
 #include "TestServers.h"
 #include "WindowProbe.h"
@@ -22,138 +24,75 @@ namespace {
 
 using namespace e2e;
 using namespace std::chrono_literals;
-using testsupport::runAndCapture;
 using testsupport::waitFor;
 using testsupport::WindowProbe;
 
-constexpr double kMicTone = 1000;     // Hz, played into the microphone
-constexpr double kSpeakerTone = 440;  // Hz, played on the speaker
-constexpr int kRate = 44100;
-
-testsupport::PulseServer& pulse() {
-    return *testsupport::PulseEnvironment::server();
-}
-
-// A microphone of its own for the test: the monitor of a second null sink is the default
-// source while it lives, and a tone plays into that sink; another tone plays on the speaker
-// (the default sink). The previous default source comes back at the end.
+// A microphone of the test's own while it lives: the monitor of a second null sink is the
+// default source and a 1 kHz tone plays into that sink; 440 Hz plays on the speaker.
 class TonesPlaying {
 public:
     TonesPlaying() {
-        previousSource_ = trim(pulse().pactl({"get-default-source"}));
-        module_ = trim(pulse().pactl({"load-module", "module-null-sink", "sink_name=testmic"}));
-        pulse().pactl({"set-default-source", "testmic.monitor"});
-        mic_ = play("testmic", kMicTone);
-        speaker_ = play("@DEFAULT_SINK@", kSpeakerTone);
+        previousSource_ = pactl({"get-default-source"});
+        module_ = pactl({"load-module", "module-null-sink", "sink_name=testmic"});
+        pactl({"set-default-source", "testmic.monitor"});
+        testsupport::ChildProcess::Options options;
+        options.env = testsupport::PulseEnvironment::server()->clientEnv();
+        for (const auto& [sink, hz] :
+             {std::pair{"testmic", "1000"}, std::pair{"@DEFAULT_SINK@", "440"}}) {
+            const std::string wav = dir_.file(std::string(hz) + ".wav");
+            ok_ = ok_ && audiotest::writeTone(wav, "120", hz);
+            players_.emplace_back(
+                std::vector<std::string>{"paplay", "--device=" + std::string(sink), wav}, options);
+        }
     }
     ~TonesPlaying() {
-        mic_.reset();
-        speaker_.reset();
-        pulse().pactl({"set-default-source", previousSource_});
-        pulse().pactl({"unload-module", module_});
+        players_.clear();
+        pactl({"set-default-source", previousSource_});
+        pactl({"unload-module", module_});
     }
-    bool ok() const { return !module_.empty() && mic_ && speaker_; }
+    bool ok() const { return ok_ && !module_.empty(); }
 
 private:
-    static std::string trim(std::string s) { return s.substr(0, s.find_last_not_of("\n ") + 1); }
-    std::unique_ptr<testsupport::ChildProcess> play(const std::string& sink, double hz) {
-        const std::string wav = dir_.file(std::to_string(static_cast<int>(hz)) + ".wav");
-        int status = -1;
-        runAndCapture({"sox", "-n", "-r", std::to_string(kRate), "-c", "2", wav, "synth", "120",
-                       "sine", std::to_string(hz), "vol", "0.5"},
-                      &status);
-        if (status != 0) {
-            return nullptr;
-        }
-        testsupport::ChildProcess::Options options;
-        options.env = pulse().clientEnv();
-        return std::make_unique<testsupport::ChildProcess>(
-            std::vector<std::string>{"paplay", "--device=" + sink, wav}, options);
+    static std::string pactl(const std::vector<std::string>& args) {
+        const std::string out = testsupport::PulseEnvironment::server()->pactl(args);
+        return out.substr(0, out.find_last_not_of("\n ") + 1);
     }
 
     testsupport::TempDir dir_;
-    std::string previousSource_;
-    std::string module_;
-    std::unique_ptr<testsupport::ChildProcess> mic_;
-    std::unique_ptr<testsupport::ChildProcess> speaker_;
+    std::string previousSource_, module_;
+    bool ok_ = true;
+    std::vector<testsupport::ChildProcess> players_;
 };
 
-// The visible popup (popups are titled "Popup") once its control shows.
-WindowProbe popupWith(const std::string& control) {
-    return waitFor(
-               [&] {
-                   const WindowProbe p = WindowProbe::find("Popup", 1s);
-                   return p.id() != 0 && p.controls().count(control) != 0;
-               },
-               10s, "a popup with " + control)
-               ? WindowProbe::find("Popup", 1s)
-               : WindowProbe();
+// What ffmpeg decodes with these arguments, as raw values of T.
+template <typename T>
+std::vector<T> ffmpegRaw(std::vector<std::string> args) {
+    args.insert(args.begin(), {"ffmpeg", "-v", "error"});
+    const std::string raw = testsupport::runAndCapture(args);
+    std::vector<T> values(raw.size() / sizeof(T));
+    std::memcpy(values.data(), raw.data(), values.size() * sizeof(T));
+    return values;
 }
 
-// The power of one frequency in the samples (Goertzel), per sample.
-double powerAt(const std::vector<float>& x, double hz) {
-    const double w = 2 * M_PI * hz / kRate;
-    double s1 = 0, s2 = 0;
-    for (float v : x) {
-        const double s = v + 2 * std::cos(w) * s1 - s2;
-        s2 = s1;
-        s1 = s;
-    }
-    return (s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2) / static_cast<double>(x.size());
-}
-
-std::vector<float> decodeSound(const std::string& video) {
-    const std::string raw = runAndCapture({"ffmpeg", "-v", "error", "-i", video, "-vn", "-ac", "1",
-                                           "-ar", std::to_string(kRate), "-f", "f32le", "-"});
-    std::vector<float> samples(raw.size() / sizeof(float));
-    std::memcpy(samples.data(), raw.data(), samples.size() * sizeof(float));
-    return samples;
-}
-
-// One picture of the recording at `seconds`, the square of side `side` centred on (x, y), as
-// 0xRRGGBB words.
-std::vector<uint32_t> pictureAround(const std::string& video, double seconds, int x, int y,
-                                    int side) {
-    const std::string crop = "crop=" + std::to_string(side) + ":" + std::to_string(side) + ":" +
-                             std::to_string(x - side / 2) + ":" + std::to_string(y - side / 2);
-    const std::string rgb =
-        runAndCapture({"ffmpeg", "-v", "error", "-ss", std::to_string(seconds), "-i", video, "-vf",
-                       crop, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
-    std::vector<uint32_t> words;
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
-        words.push_back(static_cast<uint8_t>(rgb[i]) << 16 | static_cast<uint8_t>(rgb[i + 1]) << 8 |
-                        static_cast<uint8_t>(rgb[i + 2]));
-    }
-    return words;
-}
-
-// How far, on average per channel, the picture is from the pointer of `style` over the
-// aperture `shapeId` drawn on the picture's corner colour.
-double distanceFromStyle(const std::vector<uint32_t>& picture, int side, int pointStyle,
-                         uint32_t shapeId) {
+// How far, on average per channel, a square 0xAARRGGBB picture centred on the pointer is from
+// pointer style `style` over aperture 131, drawn on the picture's corner colour.
+double distanceFromStyle(const std::vector<uint32_t>& picture, int side, int style) {
     CursorState state;
-    const uint32_t pointer = 101 + 3 * (pointStyle % 4) + pointStyle / 4;
-    CursorOverlay::compose(state, pointer, shapeId, static_cast<uint32_t>(-1));
-    state.x = side / 2;
-    state.y = side / 2;
-    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> surface(
+    CursorOverlay::compose(state, 101 + 3 * (style % 4) + style / 4, 131, uint32_t(-1));
+    state.x = state.y = side / 2;
+    std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> drawn(
         SDL_CreateRGBSurfaceWithFormat(0, side, side, 32, SDL_PIXELFORMAT_ARGB8888),
         &SDL_FreeSurface);
-    SDL_FillRect(surface.get(), nullptr, 0xFF000000 | picture.front());
-    CursorOverlay::draw(surface.get(), {0, 0, side, side}, state);
+    SDL_FillRect(drawn.get(), nullptr, picture.front());
+    CursorOverlay::draw(drawn.get(), {0, 0, side, side}, state);
     double sum = 0;
-    for (int y = 0; y < side; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(
-            static_cast<const uint8_t*>(surface->pixels) + y * surface->pitch);
-        for (int x = 0; x < side; ++x) {
-            const uint32_t want = row[x], got = picture[static_cast<size_t>(y * side + x)];
-            for (int shift : {16, 8, 0}) {
-                sum += std::abs(static_cast<int>((want >> shift) & 0xFF) -
-                                static_cast<int>((got >> shift) & 0xFF));
-            }
+    for (size_t i = 0; i < picture.size(); ++i) {
+        const uint32_t want = static_cast<const uint32_t*>(drawn->pixels)[i];
+        for (int shift : {16, 8, 0}) {
+            sum += std::abs(int((want >> shift) & 0xFF) - int((picture[i] >> shift) & 0xFF));
         }
     }
-    return sum / (side * side * 3);
+    return sum / double(picture.size() * 3);
 }
 
 TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
@@ -167,11 +106,8 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
 
     // Sound: microphone on, speaker off, the filter on at 0.60.
     ASSERT_TRUE(toolbar.click("audioBtn"));
-    WindowProbe audio = popupWith("captureMic");
-    ASSERT_NE(audio.id(), 0u);
-    ASSERT_TRUE(audio.click("captureMic"));
-    ASSERT_TRUE(audio.click("capturePla"));
-    ASSERT_TRUE(audio.click("filterMic"));
+    const WindowProbe audio = popupWith("captureMic");
+    ASSERT_TRUE(audio.click("captureMic") && audio.click("capturePla") && audio.click("filterMic"));
     // The slider enables once the Store has switched the filter on.
     ASSERT_TRUE(waitFor([&] { return audio.controls()["wc"].enabled; }, 10s, "slider enabled"));
     const Rect slider = audio.controls()["wc"].rect;
@@ -180,19 +116,17 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
                               (slider.top + slider.bottom) / 2));
     EXPECT_TRUE(audio.awaitControl("wcCaption", "0.60", 10s));
     const auto sound = audio.controls();
-    EXPECT_EQ(sound.at("captureMic").image.find("res='165'") != std::string::npos, true)
-        << "the microphone did not stay on: " << sound.at("captureMic").image;
+    EXPECT_NE(sound.at("captureMic").image.find("res='165'"), std::string::npos);
     EXPECT_NE(sound.at("capturePla").image.find("res='162'"), std::string::npos);
 
     // Mouse styles: pointer 5, pressed ring none, ring 2. The sound popup goes as the toolbar
-    // takes the focus.
-    ASSERT_TRUE(toolbar.click("settingBtn")) << toolbar.controls().size() << " toolbar controls";
-    WindowProbe settings = popupWith("pointTile5");
-    ASSERT_NE(settings.id(), 0u);
-    // The style panel is taller than the popup: the wheel brings each choice into view first.
+    // takes the focus. The style panel is taller than the popup: the wheel brings each choice
+    // into view first.
+    ASSERT_TRUE(toolbar.click("settingBtn"));
+    const WindowProbe settings = popupWith("pointTile5");
     const Rect panel = settings.controls()["mouseSettingTabPanel"].rect;
-    const auto scrollTo = [&](const std::string& name) {
-        return waitFor(
+    for (const std::string name : {"pointTile5", "pressNone", "shapeTile2"}) {
+        ASSERT_TRUE(waitFor(
             [&] {
                 const Rect r = settings.controls()[name].rect;
                 if (r.top >= panel.top && r.bottom <= panel.bottom) {
@@ -202,21 +136,25 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
                                  r.top < panel.top ? "4" : "5");
                 return false;
             },
-            10s, name + " scrolled into view");
-    };
-    ASSERT_TRUE(scrollTo("pointTile5"));
-    ASSERT_TRUE(settings.click("pointTile5"));
-    ASSERT_TRUE(scrollTo("pressNone"));
-    ASSERT_TRUE(settings.click("pressNone"));
-    ASSERT_TRUE(scrollTo("shapeTile2"));
-    ASSERT_TRUE(settings.click("shapeTile2"));
+            10s, name + " scrolled into view"));
+        ASSERT_TRUE(settings.click(name));
+    }
+    // The tiles' images run down the columns; pointer 5 and ring 2 are compared with the
+    // recording below.
+    for (const auto& [tile, image] :
+         {std::pair{"pointTile5", "res='105'"}, std::pair{"pressTile4", "res='114'"},
+          std::pair{"shapeTile2", "res='131'"}}) {
+        EXPECT_NE(settings.controls()[tile].image.find(image), std::string::npos) << tile;
+    }
 
     // Quality "High"; GPU is refused by the program (it stays CPU, as the file shows below).
+    // The underline moves below the tab.
     ASSERT_TRUE(settings.click("captureSettingTab"));
     ASSERT_TRUE(
         waitFor([&] { return settings.controls()["text:High"].visible; }, 10s, "the capture tab"));
-    ASSERT_TRUE(settings.click("text:GPU"));
-    ASSERT_TRUE(settings.click("text:High"));
+    EXPECT_EQ(settings.controls()["bottomLine"].rect.left,
+              settings.controls()["captureSettingTab"].rect.left);
+    ASSERT_TRUE(settings.click("text:GPU") && settings.click("text:High"));
 
     // The start hotkey: Ctrl+F7 pressed in its field, which shows it once the Store took it.
     ASSERT_TRUE(settings.click("hotkeySettingTab"));
@@ -226,13 +164,11 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
     recorder.press("ctrl+F7");
     EXPECT_TRUE(settings.awaitControl("text:Ctrl F7", "", 10s));
     ASSERT_TRUE(settings.click("closeBtn"));
-    ASSERT_TRUE(
-        waitFor([&] { return !settings.exists() || WindowProbe::find("Popup", 1s).id() == 0; }, 10s,
-                "the setting popup closed"));
+    ASSERT_TRUE(waitFor([&] { return WindowProbe::find("Popup", 1s).id() == 0; }, 10s,
+                        "the setting popup closed"));
 
     // Record with the new hotkey, the pointer still on the empty desktop.
-    const int mouseX = 1500, mouseY = 800;
-    ASSERT_TRUE(testsupport::movePointer({mouseX, mouseY}));
+    ASSERT_TRUE(testsupport::movePointer({1500, 800}));
     recorder.press("ctrl+F7");
     recorder.awaitThread("video");
     std::this_thread::sleep_for(4s);  // the length of the recording
@@ -249,30 +185,28 @@ TEST(SettingPopups, SettingsChosenInThePopupsAreWhatTheRecordingUses) {
     }
 
     expectFinished(recorder.video(), 2);
-    std::vector<float> samples = decodeSound(recorder.video());
-    ASSERT_GT(samples.size(), static_cast<size_t>(2 * kRate));
-    samples.erase(samples.begin(), samples.begin() + kRate / 2);  // the start settles
-    const double mic = powerAt(samples, kMicTone);
-    const double speaker = powerAt(samples, kSpeakerTone);
-    std::printf("microphone tone %.3g, speaker tone %.3g\n", mic, speaker);
+    const std::vector<float> samples = ffmpegRaw<float>(
+        {"-i", recorder.video(), "-vn", "-ac", "1", "-ar", "44100", "-f", "f32le", "-"});
+    ASSERT_GT(samples.size(), 2u * 44100);
+    // From half a second on, when the start has settled.
+    const double mic = audiotest::tonePower(samples, 44100, 22050, samples.size(), 1000);
+    const double speaker = audiotest::tonePower(samples, 44100, 22050, samples.size(), 440);
     EXPECT_GT(mic, 1e-3) << "the microphone's tone is not in the recording";
     EXPECT_LT(speaker, mic / 1000) << "the speaker was recorded";
 
+    // The picture around the pointer (1500, 800), two seconds in, is nearest to pointer style 5.
     const int side = 96;
     const std::vector<uint32_t> picture =
-        pictureAround(recorder.video(), 2.0, mouseX, mouseY, side);
-    ASSERT_EQ(picture.size(), static_cast<size_t>(side * side));
-    int best = -1;
-    double bestDistance = 1e9;
+        ffmpegRaw<uint32_t>({"-ss", "2", "-i", recorder.video(), "-vf", "crop=96:96:1452:752",
+                             "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "bgra", "-"});
+    ASSERT_EQ(picture.size(), size_t(side * side));
+    std::vector<double> distances;
     for (int style = 0; style < 12; ++style) {
-        const double d = distanceFromStyle(picture, side, style, 131);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = style;
-        }
+        distances.push_back(distanceFromStyle(picture, side, style));
     }
-    EXPECT_EQ(best, 5) << "the pictures show another pointer (distance " << bestDistance << ")";
-    EXPECT_LT(bestDistance, 6.0);
+    const auto best = std::min_element(distances.begin(), distances.end());
+    EXPECT_EQ(best - distances.begin(), 5) << "the pictures show another pointer";
+    EXPECT_LT(*best, 6.0);
 }
 
 }  // namespace

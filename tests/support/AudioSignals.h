@@ -64,11 +64,13 @@ inline CodecContextPtr openAacEncoder(int sampleRate) {
     return avcodec_open2(ctx.get(), codec, nullptr) < 0 ? nullptr : std::move(ctx);
 }
 
-// A WAV file of a 440 Hz tone at half of full scale, 48 kHz stereo 16-bit, made by sox.
-inline ::testing::AssertionResult writeTone(const std::string& path, const char* seconds) {
+// A WAV file of a tone (440 Hz unless told) at half of full scale, 48 kHz stereo 16-bit, made
+// by sox.
+inline ::testing::AssertionResult writeTone(const std::string& path, const char* seconds,
+                                            const char* frequency = "440") {
     int status = -1;
     testsupport::runAndCapture({"sox", "-n", "-r", "48000", "-c", "2", "-b", "16", path, "synth",
-                                seconds, "sine", "440", "vol", "0.5"},
+                                seconds, "sine", frequency, "vol", "0.5"},
                                &status);
     return status == 0 ? ::testing::AssertionSuccess()
                        : ::testing::AssertionFailure() << "sox could not make " << path;
@@ -108,20 +110,26 @@ inline double rms(const std::vector<float>& x, size_t from, size_t to) {
     return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
 }
 
-// The frequency (in `step` Hz steps between lo and hi) with the most power (Goertzel).
+// The power of one frequency in x[from, to), per sample (Goertzel).
+inline double tonePower(const std::vector<float>& x, double rate, size_t from, size_t to,
+                        double frequency) {
+    const double coeff = 2 * std::cos(2 * M_PI * frequency / rate);
+    double s1 = 0, s2 = 0;
+    for (size_t i = from; i < to; ++i) {
+        const double s0 = x[i] + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return to > from ? (s1 * s1 + s2 * s2 - coeff * s1 * s2) / static_cast<double>(to - from) : 0;
+}
+
+// The frequency (in `step` Hz steps between lo and hi) with the most power.
 inline double dominantFrequency(const std::vector<float>& x, double rate, size_t from, size_t to,
                                 double lo, double hi, double step) {
     double best = lo;
     double bestPower = -1;
     for (double f = lo; f <= hi; f += step) {
-        const double coeff = 2 * std::cos(2 * M_PI * f / rate);
-        double s1 = 0, s2 = 0;
-        for (size_t i = from; i < to; ++i) {
-            const double s0 = x[i] + coeff * s1 - s2;
-            s2 = s1;
-            s1 = s0;
-        }
-        const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+        const double power = tonePower(x, rate, from, to, f);
         if (power > bestPower) {
             bestPower = power;
             best = f;

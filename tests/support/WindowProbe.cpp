@@ -91,17 +91,15 @@ bool WindowProbe::viewable() const {
 }
 
 Rect WindowProbe::geometry() const {
-    const std::string out =
-        runAndCapture({"xdotool", "getwindowgeometry", "--shell", std::to_string(id_)});
-    std::map<std::string, int> values;
-    for (const std::string& line : split(out, '\n')) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) {
-            values[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
-        }
-    }
-    return {values["X"], values["Y"], values["X"] + values["WIDTH"],
-            values["Y"] + values["HEIGHT"]};
+    // As the X server has it: xdotool adds a reparented window's offset in its frame once more.
+    const std::string info = runAndCapture({"xwininfo", "-id", std::to_string(id_)});
+    const auto value = [&](const std::string& key) {
+        const auto at = info.find(key);
+        return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + key.size());
+    };
+    const int x = value("Absolute upper-left X:");
+    const int y = value("Absolute upper-left Y:");
+    return {x, y, x + value("Width:"), y + value("Height:")};
 }
 
 bool WindowProbe::iconic() const {

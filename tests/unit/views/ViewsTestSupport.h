@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,10 @@
 #include "flux/ActionPayloads.h"
 #include "flux/Actions.h"
 #include "ui/core/Control.h"
+#include "ui/core/PaintManager.h"
+#include "ui/render/Canvas.h"
 #include "ui/window/WindowBase.h"
+#include "ui/window/WindowImplBase.h"
 
 namespace viewstest {
 
@@ -141,6 +145,25 @@ inline void clickControl(ui::WindowBase& window, const ui::Control& control) {
     window.SendMessage(ui::WM_LBUTTONUP, 0, at);
 }
 
+// A mouse message at a point of the window's client area, with these keys and buttons down.
+inline void sendAt(ui::WindowBase& window, uint32_t msg, Point at, ui::WPARAM keys = 0) {
+    window.SendMessage(msg, keys, ui::MakeLParam(at.x, at.y));
+}
+
+// The named control as the interface `kind`; null when there is none.
+template <typename T = ui::Control>
+T* control(ui::WindowImplBase& window, const std::string& name, const char* kind = "Control") {
+    ui::Control* found = window.GetPaintManager().FindControl(name);
+    return found != nullptr ? static_cast<T*>(found->GetInterface(kind)) : nullptr;
+}
+
+// The window drawn into a canvas of this size; drawing lays its controls out first.
+inline ui::Canvas render(ui::WindowImplBase& window, int32_t width = 0, int32_t height = 0) {
+    ui::Canvas canvas(width, height);
+    window.RenderTo(canvas);
+    return canvas;
+}
+
 // Records the private messages (WM_USER and above) it gets.
 class MessageLog : public ui::WindowBase {
 public:
@@ -161,4 +184,20 @@ public:
     std::vector<uint32_t> heard;
 };
 
+// A popup of a stand-in toolbar, opened off-screen and laid out.
+template <typename P>
+struct OpenPopup {
+    OpenPopup() {
+        popup.CreatePopup(true);
+        render(popup);
+    }
+    MessageLog toolbar;
+    P popup{toolbar.GetHWND(), nullptr};
+};
+
 }  // namespace viewstest
+
+// Rects in failure messages as left,top,right,bottom.
+inline void PrintTo(const Rect& r, std::ostream* out) {
+    *out << viewstest::str(r);
+}
