@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -11,5 +12,9 @@ bool pathExists(const std::wstring& path);
 
 // Creates one directory; its parent must exist. True when it was created.
 bool createDirectory(const std::wstring& path);
+
+// fopen by the file's wide name (on Windows the narrow one would go through the ANSI code
+// page and lose every character outside it). The mode is fopen's; null when it fails.
+std::FILE* openFile(const std::wstring& path, const char* mode);
 
 }  // namespace platform

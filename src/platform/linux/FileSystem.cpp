@@ -6,7 +6,9 @@
 
 namespace platform {
 
-wchar_t pathSeparator() { return L'/'; }
+wchar_t pathSeparator() {
+    return L'/';
+}
 
 bool pathExists(const std::wstring& path) {
     struct stat st {};
@@ -15,6 +17,10 @@ bool pathExists(const std::wstring& path) {
 
 bool createDirectory(const std::wstring& path) {
     return ::mkdir(WideToAnsi(path).c_str(), 0777) == 0;
+}
+
+std::FILE* openFile(const std::wstring& path, const char* mode) {
+    return std::fopen(WideToAnsi(path).c_str(), mode);
 }
 
 }  // namespace platform
