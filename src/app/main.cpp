@@ -1,14 +1,14 @@
-#include <string>
-#include <vector>
-
 #include "app/App.h"
-#include "platform/Strings.h"
+#include "platform/ProcessArguments.h"
 
-int main(int argc, char** argv) {
-    std::vector<std::wstring> args;
-    args.reserve(static_cast<size_t>(argc));
-    for (int i = 0; i < argc; ++i) {
-        args.push_back(AnsiToWide(argv[i]));
-    }
-    return App::run(args);
+#ifdef _WIN32
+// The Windows program's entry point, declared as the system calls it (no window header
+// outside the platform folders); the arguments come from the wide command line.
+extern "C" int __stdcall wWinMain(struct HINSTANCE__*, struct HINSTANCE__*, wchar_t*, int) {
+    return App::run(platform::processArguments(0, nullptr));
 }
+#else
+int main(int argc, char** argv) {
+    return App::run(platform::processArguments(argc, argv));
+}
+#endif

@@ -11,8 +11,8 @@ extern "C" {
 
 #include "base/FFmpegPtr.h"
 #include "base/Log.h"
+#include "base/Utf8.h"
 #include "platform/FileSystem.h"
-#include "platform/Strings.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ int32_t FileFinisher::run(const Progress& progress) {
             report(total > 0 ? static_cast<int32_t>(std::min<int64_t>(99, done * 100 / total)) : 0);
         });
         const std::string part = partPath(path);
-        if (ret >= 0 && !platform::replaceFile(AnsiToWide(part), AnsiToWide(path))) {
+        if (ret >= 0 && !platform::replaceFile(Utf8ToWide(part), Utf8ToWide(path))) {
             ret = AVERROR(EIO);
         }
         if (ret < 0) {

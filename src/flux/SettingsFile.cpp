@@ -9,7 +9,7 @@
 #include "flux/LogLastError.h"
 #include "flux/SettingsCodec.h"
 #include "platform/FileReplacer.h"
-#include "platform/Strings.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ struct FileCloser {
 // The whole file, or nothing when it cannot be opened for reading (missing, no permission).
 // A read error part-way gives what was read, which then does not parse.
 std::optional<std::string> readWholeFile(const std::wstring& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(WideToAnsi(path).c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(platform::openFile(path, "rb"));
     if (!file) {
         return std::nullopt;
     }

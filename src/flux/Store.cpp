@@ -1,6 +1,7 @@
 #include "flux/Store.h"
 
 #include "base/Log.h"
+#include "base/Utf8.h"
 #include "engine/Controller.h"
 #include "flux/ActionDispatcher.h"
 #include "flux/ActionPayloads.h"
@@ -15,7 +16,6 @@
 #include "platform/Clock.h"
 #include "platform/MessageLoop.h"
 #include "platform/Screen.h"
-#include "platform/Strings.h"
 #include "platform/Url.h"
 #include "platform/WaveFormat.h"
 #include "text/UiText.h"
@@ -497,8 +497,10 @@ void Store::startRecording() {
     saveSettings();
 
     const Rect physical = CaptureRectRules::toPhysical(video_.captureRect, scaleX_, scaleY_);
-    const std::string cameraPath = WideToAnsi(cameraPath_);
-    const std::string videoPath = WideToAnsi(videoPath_);
+    // FFmpeg reads file names as UTF-8 on every system (on Windows it opens them by their
+    // wide name); the ANSI code page would lose any character outside it.
+    const std::string cameraPath = WideToUtf8(cameraPath_);
+    const std::string videoPath = WideToUtf8(videoPath_);
     const uint32_t frameRate =
         static_cast<uint32_t>(StoreTables::frameRate(video_.fps).value_or(30));
     if (engine_.init(videoPath, physical, frameRate, video_.bitrate, cameraPath) < 0) {

@@ -13,6 +13,7 @@ namespace audiohr {
 constexpr int32_t kOk = 0;
 constexpr int32_t kFalse = 1;
 constexpr int32_t kFail = static_cast<int32_t>(0x80004005);
+constexpr int32_t kNotImplemented = static_cast<int32_t>(0x80004001);
 constexpr int32_t kPointer = static_cast<int32_t>(0x80004003);
 constexpr int32_t kUnexpected = static_cast<int32_t>(0x8000FFFF);
 constexpr int32_t kNotFound = static_cast<int32_t>(0x80070490);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -16,5 +17,9 @@ bool createDirectory(const std::wstring& path);
 // are on the disk, so that a crash or a power cut leaves one of the two whole. False leaves
 // both as they were.
 bool replaceFile(const std::wstring& from, const std::wstring& to);
+
+// fopen by the file's wide name (on Windows the narrow one would go through the ANSI code
+// page and lose every character outside it). The mode is fopen's; null when it fails.
+std::FILE* openFile(const std::wstring& path, const char* mode);
 
 }  // namespace platform

@@ -131,35 +131,4 @@ std::string runAndCapture(const std::vector<std::string>& argv, int* status,
     return readFile(dir.file("out"));
 }
 
-TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/sc-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool fileExists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(path, ec);
-}
-
-bool waitForFile(const std::string& path, const std::function<bool(const std::string&)>& ready,
-                 std::chrono::milliseconds timeout) {
-    return waitFor([&] { return ready(readFile(path)); }, timeout, path);
-}
-
 }  // namespace testsupport

@@ -58,9 +58,11 @@ using PictureSink = std::function<void(size_t index, const uint8_t* bgra)>;
 // Demuxes and decodes the whole file, decoders set to report damage as errors.
 ProbedFile probeMedia(const std::string& path, const PictureSink& onPicture = nullptr);
 
+#ifndef _WIN32  // runs the ffmpeg program of the Linux machine too
 // probeMedia after checking that the ffmpeg program decodes the file without a word and that
 // no stream met a decoding error; either is a failure of the running test.
 ProbedFile probeDecodable(const std::string& path, const PictureSink& onPicture = nullptr);
+#endif
 
 // The types of an MP4/MOV file's top-level boxes in file order, space-separated ("ftyp moov
 // mdat"); a fragmented file has "moof" boxes among them. What cannot be read ends the list.

@@ -47,4 +47,8 @@ bool replaceFile(const std::wstring& from, const std::wstring& to) {
     return true;
 }
 
+std::FILE* openFile(const std::wstring& path, const char* mode) {
+    return std::fopen(WideToAnsi(path).c_str(), mode);
+}
+
 }  // namespace platform

@@ -114,6 +114,19 @@ TEST_F(StoreTest, InitShowsEveryDefaultAndAStartSavesThemAndPreparesTheEngine) {
     EXPECT_EQ(store.state(), StoreState::CountingDown);
 }
 
+// FFmpeg reads file names as UTF-8 on every system (on Windows through their wide form): a
+// name of characters outside the ANSI code page reaches the engine as its UTF-8 bytes.
+TEST_F(StoreTest, FileNamesReachTheEngineAsUtf8) {
+    Store& store = ready();
+    store.setVideoPath(L"录像/屏幕.mp4");
+    store.setCameraPath(L"录像/摄像头.mp4");
+    send(Action::StartRecording);
+    EXPECT_EQ(taken(),
+              "init 录像/屏幕.mp4 0 0 1920 1080 30 "
+              "1500000 录像/摄像头.mp4; "
+              "cursor 103 -1 -1; CountDownStart");
+}
+
 TEST_F(StoreTest, EveryValueOfTheSettingsFileGoesThroughTheOperationsAndIsSavedBack) {
     // Nothing at its default; quality comes first, so that the file's bit rates stand, and the
     // camera is switched on before its device is chosen.
