@@ -7,10 +7,12 @@
 set -uo pipefail
 emulator=$1 exe=$2
 work=$(mktemp -d /tmp/sc-win-record-XXXXXX)
-recorder="" player=""
+recorder="" player="" wm=""
 cleanup() {
-  [[ -n "$recorder" ]] && kill "$recorder" 2>/dev/null && wait "$recorder" 2>/dev/null
-  [[ -n "$player" ]] && kill "$player" 2>/dev/null && wait "$player" 2>/dev/null
+  local pid
+  for pid in $recorder $player $wm; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -25,6 +27,17 @@ fail() {
 # left: capture, start, end, ...
 start_button=(96 64)
 end_button=(160 64)
+
+# A window manager, as on a desktop: the toolbar is minimised while recording and brought back
+# from outside before its end button is clicked, as the user brings it back from the taskbar.
+mkdir -p "$work/wm-home" "$work/wm-config"
+HOME=$work/wm-home XDG_CONFIG_HOME=$work/wm-config openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm=$!
+for _ in $(seq 1 200); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.05
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || fail "openbox did not start"
 
 sox -n -r 48000 -c 2 -b 16 "$work/tone.wav" synth 60 sine 440 vol 0.5 || fail "sox made no tone"
 paplay "$work/tone.wav" &
@@ -44,6 +57,7 @@ for _ in $(seq 1 100); do
 done
 xdotool mousemove --window "$toolbar" "${start_button[@]}" click 1
 sleep 8  # the three-second count-down and five seconds of recording
+xdotool windowactivate --sync "$toolbar" || fail "the toolbar could not be brought back"
 xdotool mousemove --window "$toolbar" "${end_button[@]}" click 1
 status=0
 for _ in $(seq 1 600); do  # 60 s to finish the file
