@@ -350,12 +350,13 @@ private:
     DataFlow flow_;
     WaveFormat format_;
     uint32_t flags_ = 0;
-    // Declared after the device, so they go before it.
+    // The client signals bufferEvent_ until it goes, so the events are declared before it and
+    // closed after it; the client and its services go before the device.
+    Handle bufferEvent_;
+    Handle stopEvent_;
     Com<IAudioClient> client_;
     Com<IAudioCaptureClient> capture_;
     Com<IAudioRenderClient> render_;
-    Handle bufferEvent_;
-    Handle stopEvent_;
     std::function<void()> signal_;
     std::thread signalThread_;
 };
