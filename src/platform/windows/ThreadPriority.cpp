@@ -8,9 +8,21 @@
 
 namespace platform {
 
+// The sound threads join the multimedia scheduler's "Playback" task, which keeps them running
+// on time under load; avrt.dll is looked up, so that a system without the service still
+// loads the program. The registration ends with the thread.
 bool raiseCurrentThreadPriority() {
+    using SetTask = HANDLE(WINAPI*)(LPCWSTR, LPDWORD);
+    static const auto setTask = [] {
+        HMODULE avrt = LoadLibraryW(L"avrt.dll");
+        return avrt == nullptr ? nullptr
+                               : reinterpret_cast<SetTask>(reinterpret_cast<void*>(
+                                     GetProcAddress(avrt, "AvSetMmThreadCharacteristicsW")));
+    }();
+    DWORD taskIndex = 0;
+    const bool task = setTask != nullptr && setTask(L"Playback", &taskIndex) != nullptr;
     return SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL) != 0 ||
-           SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST) != 0;
+           SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST) != 0 || task;
 }
 
 void setCurrentThreadName(const char* name) {

@@ -3,6 +3,9 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 
+#include <memory>
+#include <type_traits>
+
 #include "platform/WindowSystem.h"
 
 namespace platform {
@@ -18,17 +21,49 @@ HWND hwndOf(SDL_Window* window) {
     return info.info.win.window;
 }
 
-// The thin part of the window system; see-through shapes, translucency and the shadows'
-// compositor check come with the Windows window backend, and until then the framework draws
-// plain rectangular windows without shadows (as it does on X11 without a compositor).
+struct RegionDeleter {
+    void operator()(HRGN region) const { DeleteObject(region); }
+};
+using Region = std::unique_ptr<std::remove_pointer_t<HRGN>, RegionDeleter>;
+
+// Shapes are window regions: outside its region a window neither draws nor takes clicks, with
+// or without composition. Translucent windows (and with them the drop shadows) are not made:
+// SDL's windows cannot be layered, so the framework draws them as it does on X11 without a
+// compositor.
 class Win32WindowSystem final : public WindowSystem {
 public:
     NativeWindow nativeWindow(SDL_Window* window) override {
         return static_cast<NativeWindow>(reinterpret_cast<uintptr_t>(hwndOf(window)));
     }
 
-    bool setShape(SDL_Window*, const std::vector<Rect>&) override { return false; }
-    void clearShape(SDL_Window*) override {}
+    bool setShape(SDL_Window* window, const std::vector<Rect>& rects) override {
+        HWND hwnd = hwndOf(window);
+        if (hwnd == nullptr) {
+            return false;
+        }
+        Region shape(CreateRectRgn(0, 0, 0, 0));  // empty: all see-through
+        if (!shape) {
+            return false;
+        }
+        for (const Rect& r : rects) {
+            Region part(CreateRectRgn(r.left, r.top, r.right, r.bottom));
+            if (!part || CombineRgn(shape.get(), shape.get(), part.get(), RGN_OR) == ERROR) {
+                return false;
+            }
+        }
+        // The system owns the region from here on.
+        if (!SetWindowRgn(hwnd, shape.get(), TRUE)) {
+            return false;
+        }
+        shape.release();
+        return true;
+    }
+
+    void clearShape(SDL_Window* window) override {
+        if (HWND hwnd = hwndOf(window)) {
+            SetWindowRgn(hwnd, nullptr, TRUE);
+        }
+    }
     bool hasCompositor() override { return false; }
     bool enableTranslucentWindows() override { return false; }
 
@@ -38,7 +73,10 @@ public:
 
     void showWithoutActivating(SDL_Window* window) override {
         if (HWND hwnd = hwndOf(window)) {
-            ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+            // SDL puts a window above the others only in its own show; this one keeps it.
+            const bool topmost = (SDL_GetWindowFlags(window) & SDL_WINDOW_ALWAYS_ON_TOP) != 0;
+            SetWindowPos(hwnd, topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         } else {
             SDL_ShowWindow(window);
         }

@@ -13,11 +13,13 @@
 #include "Await.h"
 #include "TempDir.h"
 #include "base/Utf8.h"
+#include "platform/CameraDriver.h"
 #include "platform/FileReplacer.h"
 #include "platform/FileSystem.h"
 #include "platform/LastError.h"
 #include "platform/MessageLoop.h"
 #include "platform/ProcessArguments.h"
+#include "platform/Session.h"
 #include "platform/Strings.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Url.h"
@@ -147,6 +149,16 @@ TEST(WindowsServices, AConsoleInterruptBecomesARequestOnTheUiThread) {
     platform::MessageLoop::ui().killTimer(1);
     EXPECT_EQ(requests.load(), 1);
     EXPECT_TRUE(onUiThread.load());
+}
+
+// Wine has no camera: DirectShow's video input category is empty, which is no error.
+TEST(WindowsServices, DirectShowListsNoCameraUnderWine) {
+    ASSERT_TRUE(platform::initializeComponents());
+    auto driver = platform::createSystemCameraDriver(nullptr);
+    ASSERT_NE(driver, nullptr);
+    EXPECT_TRUE(driver->devices().empty());
+    EXPECT_EQ(driver->open(0), nullptr);
+    platform::uninitializeComponents();
 }
 
 }  // namespace
