@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "ui/render/Bitmap.h"
 #include "ui/render/Canvas.h"
