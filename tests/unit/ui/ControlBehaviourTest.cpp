@@ -64,10 +64,6 @@ public:
         down(x, y);
         up(x, y);
     }
-    void key(uint32_t msg, ui::WPARAM code) {
-        ui::LRESULT result = 0;
-        manager.MessageHandler(msg, code, 0, result);
-    }
     template <typename T>
     T* find(const char* name) {
         Control* c = manager.FindControl(name);
@@ -179,25 +175,16 @@ TEST(OptionBehaviour, AGroupHasOneSelectedAndEveryChangeIsHeard) {
     EXPECT_TRUE(w.heard.empty()) << "a silent selection stays silent for the group too";
 }
 
-TEST(OptionBehaviour, CheckBoxesAndUngroupedOptionsToggle) {
-    Window w(R"(<Window><HorizontalLayout>
-        <CheckBox name="box" width="20" group="ignored"/>
-        <Option name="free" width="20"/>
-        <CheckBox name="twin" width="20" group="ignored"/>
-      </HorizontalLayout></Window>)",
-             {60, 20});
+TEST(OptionBehaviour, ACheckBoxTogglesOnEveryClick) {
+    Window w(
+        R"(<Window><HorizontalLayout><CheckBox name="box" width="20"/></HorizontalLayout></Window>)",
+        {60, 20});
     auto* box = w.find<ui::CheckBox>("box");
-    auto* free = w.find<ui::Option>("free");
-    auto* twin = w.find<ui::CheckBox>("twin");
-    twin->SetCheck(true, false);
     for (bool expected : {true, false, true}) {
         w.click(5, 5);
-        w.click(25, 5);
         EXPECT_EQ(expected, box->GetCheck());
-        EXPECT_EQ(expected, free->IsSelected());
     }
-    EXPECT_TRUE(twin->GetCheck()) << "check boxes know no group";
-    EXPECT_EQ(6u, w.only("selectchanged").size());
+    EXPECT_EQ(3u, w.only("selectchanged").size());
 }
 
 namespace {
@@ -244,16 +231,13 @@ TEST(ListBehaviour, ClickingARowSelectsItWithNewAndOldIndex) {
     EXPECT_EQ(0, list->GetCurSel());
 }
 
-TEST(ListBehaviour, TheSelectionFollowsRemovals) {
+// The camera list is refilled by removing every row: nothing of the old rows stays chosen or hot.
+TEST(ListBehaviour, RemovingAllRowsForgetsTheSelectionAndTheRowUnderThePointer) {
     Window w(kList, {100, 100});
     auto* list = w.find<ui::List>("list");
-    list->SelectItem(2);
-    list->RemoveAt(0);
-    EXPECT_EQ(1, list->GetCurSel());
-    EXPECT_EQ(w.find<Control>("e2"), list->GetItemAt(list->GetCurSel()));
-    list->RemoveAt(1);
-    EXPECT_EQ(-1, list->GetCurSel());
-    list->SelectItem(0);
+    w.click(50, 5);
+    ASSERT_EQ(0, list->GetCurSel());
+    ASSERT_EQ(w.find<Control>("e0"), w.manager.GetHot());
     list->RemoveAll();
     EXPECT_EQ(-1, list->GetCurSel());
     EXPECT_EQ(nullptr, w.manager.GetHot());
@@ -292,37 +276,20 @@ TEST(SliderBehaviour, TheValueIsTheOneUnderThePointer) {
     }
 }
 
-TEST(EditBehaviour, TypingReachesTheFieldOnlyWhileFocused) {
+// The only field is the hotkey field, which takes keys through its filter and types nothing
+// itself (the views' ControlsTest): here only how it gets and loses the focus.
+TEST(EditBehaviour, AClickFocusesTheFieldAndAClickElsewhereTakesTheFocusAway) {
     Window w(R"(<Window><HorizontalLayout>
-        <Edit name="field" width="100" maxchar="4"/><Button name="other"/>
+        <Edit name="field" width="100"/><Button name="other"/>
       </HorizontalLayout></Window>)",
              {200, 20});
     auto* field = w.find<ui::Edit>("field");
-    w.key(ui::WM_CHAR, 'x');
-    EXPECT_EQ(L"", field->GetText());
-
     w.click(10, 10);
     EXPECT_TRUE(field->IsFocused());
     EXPECT_EQ((std::vector<Heard>{{"setfocus", "field", 0, 0}}), w.only("setfocus"));
-    for (wchar_t c : std::wstring(L"ab\x4e2d")) {
-        w.key(ui::WM_KEYDOWN, 0x41);  // a key-down alone types nothing
-        w.key(ui::WM_CHAR, static_cast<ui::WPARAM>(c));
-    }
-    w.key(ui::WM_CHAR, '\r');  // control characters are not text
-    EXPECT_EQ(L"ab\x4e2d", field->GetText());
-    w.key(ui::WM_KEYDOWN, ui::Edit::kBackspace);
-    EXPECT_EQ(L"ab", field->GetText());
-    for (char c : std::string("cdef")) {
-        w.key(ui::WM_CHAR, static_cast<ui::WPARAM>(c));
-    }
-    EXPECT_EQ(L"abcd", field->GetText()) << "maxchar";
-
     w.click(150, 10);
     EXPECT_FALSE(field->IsFocused());
     EXPECT_EQ((std::vector<Heard>{{"killfocus", "field", 0, 0}}), w.only("killfocus"));
-    w.key(ui::WM_KEYDOWN, ui::Edit::kBackspace);
-    w.key(ui::WM_CHAR, 'z');
-    EXPECT_EQ(L"abcd", field->GetText());
 }
 
 TEST(ScrollBarBehaviour, ButtonsRailAndThumbMoveThePosition) {
@@ -331,10 +298,7 @@ TEST(ScrollBarBehaviour, ButtonsRailAndThumbMoveThePosition) {
       </HorizontalLayout></Window>)",
              {30, 130});
     auto* bar = w.find<ui::ScrollBar>("bar");
-    // Buttons of 10 at both ends; a rail of 110 with a thumb of 110 * 130 / 430 = 33.
-    EXPECT_EQ((Rect{20, 0, 30, 10}), bar->Button1Rect());
-    EXPECT_EQ((Rect{20, 120, 30, 130}), bar->Button2Rect());
-    EXPECT_EQ((Rect{20, 10, 30, 43}), bar->ThumbRect());
+    // Buttons of 10 at both ends; a rail of 110 with a thumb of 110 * 130 / 430 = 33 at 10..43.
     w.click(25, 125);
     w.click(25, 125);
     EXPECT_EQ(14, bar->GetScrollPos());
@@ -359,23 +323,18 @@ TEST(ScrollBarBehaviour, ButtonsRailAndThumbMoveThePosition) {
     EXPECT_EQ(std::min(300, before + 130), bar->GetScrollPos());
 }
 
-TEST(ContainerBehaviour, RemovedAndHiddenControlsAreForgottenByTheWindow) {
+TEST(ContainerBehaviour, HiddenControlsAreForgottenByTheWindow) {
     Window w(R"(<Window><HorizontalLayout name="row">
-        <Edit name="field" width="50"/><Button name="b" width="50"/>
+        <Control width="50"/><Button name="b" width="50"/>
       </HorizontalLayout></Window>)",
              {100, 20});
-    w.click(10, 10);
-    ASSERT_EQ(w.find<Control>("field"), w.manager.GetFocus());
     w.move(60, 10);
     ASSERT_EQ(w.find<Control>("b"), w.manager.GetHot());
     w.find<Control>("b")->SetVisible(false);
     EXPECT_EQ(nullptr, w.manager.GetHot());
-    auto* row = w.find<ui::Container>("row");
-    row->Remove(w.find<Control>("field"));
-    EXPECT_EQ(nullptr, w.manager.GetFocus());
-    EXPECT_EQ(nullptr, w.manager.FindControl("field"));
     // A hidden parent hides its children from the pointer.
     w.find<Control>("b")->SetVisible(true);
+    auto* row = w.find<ui::Container>("row");
     row->SetVisible(false);
     EXPECT_FALSE(w.find<Control>("b")->IsVisible());
     EXPECT_EQ(nullptr, w.manager.FindControl(Point{60, 10}));

@@ -287,34 +287,6 @@ TEST_F(Gallery, TextInItsPaddedRectAndColour) {
               10);
 }
 
-TEST_F(Gallery, ChineseTextHasRealGlyphs) {
-    // Centred in 140..260: each character's cell, found from the measured prefixes, holds a
-    // shape of its own; missing-glyph boxes would all look alike.
-    const Rect label = rectOf("cjk");
-    const std::wstring text = L"微软雅黑字体";
-    const ui::FontSpec& font = manager.GetFont(0);
-    const int32_t width = ui::measureText(text, font).cx;
-    ASSERT_GT(width, 6 * 8);
-    const int32_t left = label.left + (label.width() - width) / 2;
-    std::set<std::vector<uint32_t>> shapes;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int32_t from = left + ui::measureText(text.substr(0, i), font).cx;
-        const int32_t to = left + ui::measureText(text.substr(0, i + 1), font).cx;
-        std::vector<uint32_t> cell;
-        int ink = 0;
-        for (int32_t y = label.top; y < label.bottom; ++y) {
-            for (int32_t x = from; x < to; ++x) {
-                cell.push_back(canvas.pixel(x, y));
-                ink += canvas.pixel(x, y) != kWhite ? 1 : 0;
-            }
-        }
-        EXPECT_GT(ink, 15) << "character " << i;
-        shapes.insert(cell);
-    }
-    EXPECT_EQ(text.size(), shapes.size());
-    EXPECT_EQ(0, inkIn(Rect{label.left, label.top, left - 1, label.bottom}, kWhite));
-}
-
 TEST_F(Gallery, FocusBorderWhileTheFieldHasTheFocus) {
     EXPECT_EQ(0xFFBFCBD9u, canvas.pixel(270, 75));
     mouse(ui::WM_MOUSEMOVE, 300, 75);

@@ -22,65 +22,6 @@ std::shared_ptr<Bitmap> solid(int32_t w, int32_t h, uint32_t colour) {
 
 }  // namespace
 
-TEST(ImageDescriptor, ParsesTheLayoutForms) {
-    ImageDescriptor d;
-    ASSERT_TRUE(
-        ImageDescriptor::parse("res='159' restype='PNG' source='0,0,32,32' dest='16,16,48,48'", d));
-    EXPECT_EQ(159, d.res);
-    EXPECT_EQ("PNG", d.restype);
-    EXPECT_TRUE(d.file.empty());
-    EXPECT_TRUE(d.hasSource);
-    EXPECT_EQ((Rect{0, 0, 32, 32}), d.source);
-    EXPECT_TRUE(d.hasDest);
-    EXPECT_EQ((Rect{16, 16, 48, 48}), d.dest);
-    EXPECT_EQ(Rect{}, d.corner);
-    EXPECT_FALSE(d.hole);
-    EXPECT_EQ(255, d.fade);
-
-    ASSERT_TRUE(ImageDescriptor::parse("  res='194' restype='png'   corner='15, 5,15,20' ", d));
-    EXPECT_EQ(194, d.res);
-    EXPECT_FALSE(d.hasSource);
-    EXPECT_FALSE(d.hasDest);
-    EXPECT_EQ((Rect{15, 5, 15, 20}), d.corner);
-
-    ASSERT_TRUE(ImageDescriptor::parse(
-        "file='desktopMask' scale9='10,20,30,40' hole='true' fade='128' mask='#FFFF00FF'", d));
-    EXPECT_EQ("desktopMask", d.file);
-    EXPECT_EQ(-1, d.res);
-    EXPECT_EQ((Rect{10, 20, 30, 40}), d.corner);
-    EXPECT_TRUE(d.hole);
-    EXPECT_EQ(128, d.fade);
-
-    ASSERT_TRUE(ImageDescriptor::parse("desktopImage-3", d));
-    EXPECT_EQ("desktopImage-3", d.file);
-    EXPECT_FALSE(d.hasSource);
-}
-
-TEST(ImageDescriptor, RefusesMalformedText) {
-    const char* bad[] = {
-        "",
-        "   ",
-        "res='159",                       // unterminated quote
-        "file='a' source='0,0,32'",       // three numbers
-        "file='a' source='0,0,32,32,1'",  // five
-        "file='a' dest='0,x,1,1'",        // not a number
-        "file='a' dest='0,,1,1'",
-        "file='a' corner='1 2,3,4,5'",
-        "res='abc'",
-        "res='-3'",
-        "res='99999999999'",
-        "file='a' hole='maybe'",
-        "file='a' fade='300'",
-        "='x' file='a'",  // a value without a name
-        "restype='PNG'",  // no image named
-        "file=''",
-    };
-    for (const char* text : bad) {
-        ImageDescriptor d;
-        EXPECT_FALSE(ImageDescriptor::parse(text, d)) << text;
-    }
-}
-
 TEST(ImageStore, NamedImagesAreAddedReplacedAndRemoved) {
     ImageStore store;
     const auto first = solid(2, 2, 0xFF0000FF);

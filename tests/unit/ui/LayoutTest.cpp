@@ -81,15 +81,6 @@ TEST(Layout, HorizontalGivesFixedWidthsAndSharesTheRest) {
     EXPECT_EQ(200, root->FindControlByName("d")->GetPos().right);
 }
 
-TEST(Layout, SharedSpaceNeverGoesNegative) {
-    auto root = placed(R"(<HorizontalLayout>
-        <Control name="a" width="80"/><Control name="b" width="80"/><Control name="c"/>
-      </HorizontalLayout>)",
-                       Rect{0, 0, 100, 10});
-    ASSERT_NE(nullptr, root);
-    expectRects(*root, {{"a", {0, 0, 80, 10}}, {"b", {80, 0, 160, 10}}, {"c", {160, 0, 160, 10}}});
-}
-
 TEST(Layout, FloatChildrenKeepTheirPlaceRelativeToTheParent) {
     auto root = placed(R"(<VerticalLayout inset="12,5,8,5">
         <HorizontalLayout name="row" height="32" inset="12,5,8,5" childpadding="2">
@@ -152,20 +143,6 @@ TEST(Layout, TilesFillRowsOfColumns) {
     table.push_back({"tiles", {0, 0, 300, 132}});
     table.push_back({"below", {0, 132, 300, 400}});
     expectRects(*root, table);
-}
-
-TEST(Layout, TilesWithoutItemSizeShareTheWidth) {
-    auto root = placed(R"(<TileLayout columns="4" childpadding="4">
-        <Control name="a" height="30"/><Control name="b"/><Control name="c"/><Control name="d"/>
-        <Control name="e" height="10"/>
-      </TileLayout>)",
-                       Rect{0, 0, 112, 100});
-    ASSERT_NE(nullptr, root);
-    // (112 - 3 * 4) / 4 = 25 wide; the first row is as high as its tallest child.
-    expectRects(*root, {{"a", {0, 0, 25, 30}},
-                        {"b", {29, 0, 54, 30}},
-                        {"d", {87, 0, 112, 30}},
-                        {"e", {0, 34, 25, 44}}});
 }
 
 TEST(Layout, ATallListScrollsItsRows) {

@@ -1,6 +1,7 @@
 // What a window's paint manager does with the messages it is given, off-screen: capture while
-// a button is held, key filters, the set-cursor flag, control timers, tooltips, and repainting
-// only what was invalidated. Focus is checked with a real field in ControlBehaviourTest.
+// a button is held, the set-cursor flag, control timers, tooltips, and repainting only what was
+// invalidated. Focus is checked with a real field in ControlBehaviourTest, key filters with the
+// hotkey field in the views' ControlsTest.
 
 #include "ui/core/PaintManager.h"
 
@@ -115,30 +116,6 @@ TEST_F(PaintManagerTest, HotFollowsThePointerButAPressedControlKeepsTheMouse) {
     EXPECT_EQ(log, (std::vector<std::string>{"a:move", "a:up", "a:leave", "b:enter"}));
     EXPECT_FALSE(host.captured);
     EXPECT_EQ(pm.GetHot(), b);
-}
-
-TEST_F(PaintManagerTest, AFilterSeesKeysFirstAndCanKeepThem) {
-    struct Filter : ui::IMessageFilter {
-        ui::LRESULT MessageHandler(uint32_t msg, ui::WPARAM w, ui::LPARAM, bool& handled) override {
-            if (msg == ui::WM_KEYDOWN) {
-                keys.push_back(static_cast<uint32_t>(w));
-                handled = keep;
-            }
-            return 0;
-        }
-        std::vector<uint32_t> keys;
-        bool keep = true;
-    } filter;
-    pm.AddMessageFilter(&filter);
-    pm.SetFocus(a);
-    log.clear();
-    ui::LRESULT r = 0;
-    pm.MessageHandler(ui::WM_KEYDOWN, 0x41, 0, r);
-    filter.keep = false;
-    pm.MessageHandler(ui::WM_KEYDOWN, 0x42, 0, r);
-    EXPECT_EQ(filter.keys, (std::vector<uint32_t>{0x41, 0x42}));
-    EXPECT_EQ(log, std::vector<std::string>{"a:keydown"});  // only the key not kept
-    pm.RemoveMessageFilter(&filter);
 }
 
 TEST_F(PaintManagerTest, OnlyControlsWithTheSetCursorFlagChooseThePointer) {

@@ -115,11 +115,12 @@ void expectDistinctGlyphs(const std::wstring& text, const FontSpec& font) {
     }
 }
 
-TEST(Text, ChineseInALatinFaceFallsBack) {
+TEST(Text, ChineseHasRealGlyphsAlsoInALatinFace) {
     const FontSpec arial{"Arial", 16};
     TTF_Font* latin = ui::FontLibrary::instance().font(arial);
     ASSERT_NE(nullptr, latin);
     EXPECT_NE(latin, ui::FontLibrary::instance().font(FontSpec{"微软雅黑", 16}));
     EXPECT_NE(latin, ui::FontLibrary::instance().fontFor(arial, U'捕'));
     expectDistinctGlyphs(L"捕获设置", arial);
+    expectDistinctGlyphs(L"微软雅黑字体", FontSpec{"微软雅黑", 12});
 }
