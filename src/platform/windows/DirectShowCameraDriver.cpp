@@ -12,17 +12,12 @@
 
 #include "base/Log.h"
 #include "platform/CameraDriver.h"
+#include "platform/windows/ComPtr.h"
 
 namespace platform {
 namespace {
 
 constexpr const char* kUnit = "DirectShow";
-
-struct ComReleaser {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-template <typename T>
-using Com = std::unique_ptr<T, ComReleaser>;
 
 // The friendly name from the device moniker's property bag; none where it has none.
 CameraDevice describe(IMoniker& moniker) {

@@ -12,17 +12,12 @@
 
 #include "base/Log.h"
 #include "platform/AudioEndpoint.h"
+#include "platform/windows/ComPtr.h"
 
 namespace platform {
 namespace {
 
 constexpr const char* kUnit = "WASAPI";
-
-struct ComReleaser {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-template <typename T>
-using Com = std::unique_ptr<T, ComReleaser>;
 
 struct TaskMemFreer {
     void operator()(void* p) const { CoTaskMemFree(p); }
