@@ -111,6 +111,12 @@ public:
         ASSERT_TRUE(testsupport::xdo({"key", key})) << key;
         lastKey_ = std::chrono::steady_clock::now();
     }
+    // Once started up, the start key; returns once the count-down is over and it records.
+    void startRecording() {
+        awaitLog("] Start\n");
+        press("F8");
+        awaitThread("video");
+    }
     // Waits until the program runs a thread of this name: "video" runs while it records.
     void awaitThread(const std::string& name) {
         const std::string tasks = "/proc/" + std::to_string(process_.pid()) + "/task";

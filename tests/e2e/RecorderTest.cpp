@@ -60,9 +60,7 @@ TEST(Startup, CreatesTheFoldersOfItsFilesBeforeItRunsAndEndsAtTheEndKey) {
 TEST(Recording, PauseAndResumeKeepSoundWithPicture) {
     startScene();
     Recorder recorder;
-    recorder.awaitLog("] Start\n");
-    recorder.press("F8");
-    recorder.awaitThread("video");
+    recorder.startRecording();
     std::this_thread::sleep_for(seconds(6));  // recording
     recorder.press("F9");
     recorder.awaitLog("Call view pause");
@@ -101,9 +99,7 @@ TEST(Recording, TerminationRequestsFinishTheFile) {
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(sig);
         Recorder recorder;
-        recorder.awaitLog("] Start\n");
-        recorder.press("F8");
-        recorder.awaitThread("video");
+        recorder.startRecording();
         std::this_thread::sleep_for(seconds(1));  // recording
         recorder.process().signal(sig);
         recorder.awaitEnd();
@@ -116,9 +112,7 @@ TEST(Recording, TerminationRequestsFinishTheFile) {
 TEST(Recording, AKilledRecordingLeavesAFileThatPlaysUpToTheKill) {
     startScene();
     Recorder recorder;
-    recorder.awaitLog("] Start\n");
-    recorder.press("F8");
-    recorder.awaitThread("video");
+    recorder.startRecording();
     std::this_thread::sleep_for(seconds(10));  // recording
     recorder.process().signal(SIGKILL);
     ASSERT_EQ(recorder.process().wait(seconds(10)), 128 + SIGKILL);
