@@ -13,6 +13,7 @@
 #include "base/Log.h"
 #include "platform/AudioEndpoint.h"
 #include "platform/windows/ComPtr.h"
+#include "platform/windows/ThreadComponents.h"
 
 namespace platform {
 namespace {
@@ -32,21 +33,6 @@ using Handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 // fixed tail every such subtype shares.
 constexpr GUID subtype(uint32_t tag) {
     return GUID{tag, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-}
-
-// COM for the calling thread, for as long as the thread lives. Sound is used from worker
-// threads; one that has COM already (the UI thread's apartment) keeps it as it is.
-void ensureComponents() {
-    struct ThreadComponents {
-        bool owned = false;
-        ThreadComponents() { owned = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)); }
-        ~ThreadComponents() {
-            if (owned) {
-                CoUninitialize();
-            }
-        }
-    };
-    thread_local ThreadComponents components;
 }
 
 bool underWine() {
@@ -109,7 +95,7 @@ public:
     ~WasapiEndpoint() override { stopSignals(); }
 
     int32_t activate() override {
-        ensureComponents();
+        ensureThreadComponents();
         return activateClient(*device_);
     }
 
@@ -324,7 +310,7 @@ private:
 
     void runSignals() {
         const HANDLE events[] = {stopEvent_.get(), bufferEvent_.get()};
-        ensureComponents();
+        ensureThreadComponents();
         while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
             signal_();
         }
@@ -366,7 +352,7 @@ public:
         if (endpoint == nullptr) {
             return audiohr::kPointer;
         }
-        ensureComponents();
+        ensureThreadComponents();
         HRESULT hr = S_OK;
         Com<IMMDevice> device =
             defaultDevice(*enumerator_, flow == DataFlow::Render ? eRender : eCapture, &hr);
@@ -389,7 +375,7 @@ public:
         if (enumerator == nullptr) {
             return audiohr::kPointer;
         }
-        ensureComponents();
+        ensureThreadComponents();
         void* object = nullptr;
         const HRESULT hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
                                             __uuidof(IMMDeviceEnumerator), &object);

@@ -1,0 +1,228 @@
+// The DirectShow camera without a camera (Wine has none): how media types are read, and how
+// pictures a sample grabber hands over reach the streaming thread, converted, over a real
+// filter graph that reports failures.
+#include <windows.h>
+// after windows.h, which they need
+#include <control.h>
+#include <evcode.h>
+#include <strmif.h>
+#include <uuids.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "Await.h"
+#include "camera/CameraFrameConverter.h"
+#include "platform/Session.h"
+#include "platform/windows/DirectShowFrameSource.h"
+#include "platform/windows/DirectShowPicture.h"
+#include "platform/windows/GrabbedSamples.h"
+
+namespace {
+
+using platform::CameraFrame;
+using platform::CameraPixelFormat;
+using platform::Com;
+using platform::DirectShowPicture;
+using Wait = platform::CameraFrameSource::Wait;
+
+GUID fourcc(const char (&code)[5]) {
+    return GUID{static_cast<unsigned long>(code[0] | code[1] << 8 | code[2] << 16 | code[3] << 24),
+                0x0000,
+                0x0010,
+                {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+}
+
+struct TypeCase {
+    const char* name;
+    GUID subtype;
+    bool second;  // VIDEOINFOHEADER2 rather than VIDEOINFOHEADER
+    LONG width;
+    LONG height;
+    std::optional<DirectShowPicture> expected;
+};
+
+TEST(DirectShowCamera, MediaTypesAreReadAsTheirPicturesOrRefused) {
+    const TypeCase cases[] = {
+        {"YUY2", fourcc("YUY2"), false, 640, 480, {{CameraPixelFormat::Yuyv, {640, 480}, 1280}}},
+        {"YUY2 negative height: still top-down",
+         fourcc("YUY2"),
+         false,
+         640,
+         -480,
+         {{CameraPixelFormat::Yuyv, {640, 480}, 1280}}},
+        {"MJPG in a second header",
+         fourcc("MJPG"),
+         true,
+         1280,
+         720,
+         {{CameraPixelFormat::Mjpeg, {1280, 720}, 0}}},
+        {"UYVY", fourcc("UYVY"), false, 320, 240, {{CameraPixelFormat::Uyvy, {320, 240}, 640}}},
+        {"NV12", fourcc("NV12"), false, 320, 240, {{CameraPixelFormat::Nv12, {320, 240}, 320}}},
+        {"I420", fourcc("I420"), false, 320, 240, {{CameraPixelFormat::Yuv420, {320, 240}, 320}}},
+        {"IYUV", fourcc("IYUV"), true, 320, 240, {{CameraPixelFormat::Yuv420, {320, 240}, 320}}},
+        {"RGB24 rows padded to words, bottom-up",
+         MEDIASUBTYPE_RGB24,
+         false,
+         3,
+         2,
+         {{CameraPixelFormat::Bgr24, {3, 2}, 12, true}}},
+        {"RGB24 top-down",
+         MEDIASUBTYPE_RGB24,
+         false,
+         3,
+         -2,
+         {{CameraPixelFormat::Bgr24, {3, 2}, 12, false}}},
+        {"H264 is not read", fourcc("H264"), false, 640, 480, std::nullopt},
+        {"no width", fourcc("YUY2"), false, 0, 480, std::nullopt},
+        {"negative width", fourcc("YUY2"), false, -640, 480, std::nullopt},
+        {"no height", fourcc("YUY2"), false, 640, 0, std::nullopt},
+        {"absurd size", fourcc("YUY2"), false, 20000, 480, std::nullopt},
+    };
+    for (const TypeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        VIDEOINFOHEADER first{};
+        VIDEOINFOHEADER2 second{};
+        BITMAPINFOHEADER& bitmap = c.second ? second.bmiHeader : first.bmiHeader;
+        bitmap.biWidth = c.width;
+        bitmap.biHeight = c.height;
+        AM_MEDIA_TYPE type{};
+        type.majortype = MEDIATYPE_Video;
+        type.subtype = c.subtype;
+        type.formattype = c.second ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
+        type.cbFormat = c.second ? sizeof second : sizeof first;
+        type.pbFormat =
+            c.second ? reinterpret_cast<BYTE*>(&second) : reinterpret_cast<BYTE*>(&first);
+        const auto picture = platform::pictureOf(type);
+        ASSERT_EQ(picture.has_value(), c.expected.has_value());
+        if (picture) {
+            EXPECT_EQ(picture->format, c.expected->format);
+            EXPECT_EQ(picture->size, c.expected->size);
+            EXPECT_EQ(picture->bytesPerLine, c.expected->bytesPerLine);
+            EXPECT_EQ(picture->bottomUp, c.expected->bottomUp);
+        }
+        // The same description, damaged: a short format block, none, or not video.
+        type.cbFormat -= 1;
+        EXPECT_FALSE(platform::pictureOf(type));
+        type.cbFormat += 1;
+        type.pbFormat = nullptr;
+        EXPECT_FALSE(platform::pictureOf(type));
+        type.pbFormat =
+            c.second ? reinterpret_cast<BYTE*>(&second) : reinterpret_cast<BYTE*>(&first);
+        type.majortype = MEDIATYPE_Audio;
+        EXPECT_FALSE(platform::pictureOf(type));
+    }
+}
+
+// A frame source over a real, empty filter graph (Wine's), fed through its samples as the
+// grabber would feed it.
+class DirectShowFrames : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::initializeComponents());
+        void* object = nullptr;
+        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IGraphBuilder, &object),
+                  S_OK);
+        platform::DirectShowGraph graph;
+        graph.graph.reset(static_cast<IGraphBuilder*>(object));
+        graph.control = queried<IMediaControl>(graph.graph.get(), IID_IMediaControl);
+        graph.events = queried<IMediaEvent>(graph.graph.get(), IID_IMediaEvent);
+        sink_ = queried<IMediaEventSink>(graph.graph.get(), IID_IMediaEventSink);
+        ASSERT_TRUE(graph.control && graph.events && sink_);
+        samples_ = Com<platform::GrabbedSamples>(new platform::GrabbedSamples);
+        samples_->AddRef();  // the source holds one reference, the test the other
+        const DirectShowPicture picture{CameraPixelFormat::Bgr24, {2, 2}, 8, true};
+        source_ = std::make_unique<platform::DirectShowFrameSource>(
+            std::move(graph), Com<platform::GrabbedSamples>(samples_.get()),
+            platform::CameraFrameConverter::create(picture.format, 2, 2, picture.bytesPerLine),
+            picture);
+        ASSERT_EQ(source_->start(), S_OK);
+    }
+    void TearDown() override {
+        source_.reset();
+        sink_.reset();
+        samples_.reset();
+        platform::uninitializeComponents();
+    }
+
+    template <typename T>
+    static Com<T> queried(IUnknown* from, REFIID id) {
+        void* object = nullptr;
+        return SUCCEEDED(from->QueryInterface(id, &object)) ? Com<T>(static_cast<T*>(object))
+                                                            : nullptr;
+    }
+
+    void handOver(std::vector<uint8_t> bytes) {
+        samples_->BufferCB(0.0, bytes.data(), static_cast<long>(bytes.size()));
+    }
+
+    // Waits through empty rounds for the next frame; the frame's pixels and sequence number.
+    std::pair<std::vector<uint8_t>, uint32_t> nextFrame() {
+        std::pair<std::vector<uint8_t>, uint32_t> got;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        Wait result = Wait::Nothing;
+        while (result == Wait::Nothing && std::chrono::steady_clock::now() < deadline) {
+            result = source_->waitFrame([&](const CameraFrame& frame) {
+                EXPECT_EQ(frame.stride, frame.width * 4);
+                got.first.assign(frame.pixels, frame.pixels + frame.stride * frame.height);
+                got.second = frame.sequence;
+            });
+        }
+        EXPECT_EQ(result, Wait::Frame) << "no frame within 5 s";
+        return got;
+    }
+
+    Com<IMediaEventSink> sink_;
+    Com<platform::GrabbedSamples> samples_;
+    std::unique_ptr<platform::DirectShowFrameSource> source_;
+};
+
+// A 2x2 RGB picture stored bottom-up: rows padded to 8 bytes, the bottom row first.
+const std::vector<uint8_t> kBottomUp = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
+const std::vector<uint8_t> kTopDownArgb = {7, 8, 9, 255, 10, 11, 12, 255,
+                                           1, 2, 3, 255, 4,  5,  6,  255};
+
+TEST_F(DirectShowFrames, PicturesFromTheGrabbersThreadArriveTopDownNewestFirst) {
+    std::thread grabber([this] { handOver(kBottomUp); });
+    const auto first = nextFrame();
+    grabber.join();
+    EXPECT_EQ(first.first, kTopDownArgb);
+    EXPECT_EQ(first.second, 0u);
+
+    // Two pictures before the reader comes: the newer one, and the gap shows in the numbers.
+    handOver({1, 1, 1, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1, 1, 0, 0});
+    handOver(kBottomUp);
+    const auto newest = nextFrame();
+    EXPECT_EQ(newest.first, kTopDownArgb);
+    EXPECT_EQ(newest.second, 2u);
+}
+
+TEST_F(DirectShowFrames, DamagedInterruptedAndFailedRoundsDeliverNothing) {
+    int delivered = 0;
+    const auto count = [&](const CameraFrame&) { ++delivered; };
+
+    handOver({1, 2, 3});  // short
+    EXPECT_EQ(source_->waitFrame(count), Wait::Nothing);
+
+    // An interruption holds until the next start, which also drops what came meanwhile.
+    source_->interrupt();
+    handOver(kBottomUp);
+    EXPECT_EQ(source_->waitFrame(count), Wait::Nothing);
+    source_->stop();
+    ASSERT_EQ(source_->start(), S_OK);
+    EXPECT_EQ(source_->waitFrame(count), Wait::Nothing);
+    EXPECT_EQ(delivered, 0);
+
+    // The graph reports the camera gone.
+    ASSERT_EQ(sink_->Notify(EC_DEVICE_LOST, 0, 0), S_OK);
+    EXPECT_EQ(source_->waitFrame(count), Wait::Failed);
+    EXPECT_EQ(delivered, 0);
+}
+
+}  // namespace
