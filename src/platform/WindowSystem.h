@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,13 @@ public:
     // Called before the first window is created: where a compositor runs, makes SDL create
     // windows whose pixels' alpha shows through; returns whether it did.
     virtual bool enableTranslucentWindows() = 0;
+
+    // Shows `pixels` (0xAARRGGBB, straight alpha, rows top-down, width x height: the window's
+    // whole size) with their alpha showing what lies beneath, where the system blends windows
+    // itself (Windows' layered windows). False where it does not: SDL's surface shows them,
+    // and a compositor, if one runs, blends them.
+    virtual bool presentTranslucent(SDL_Window* window, const uint32_t* pixels, int32_t width,
+                                    int32_t height) = 0;
 
     // The window that has the keyboard focus, 0 when none of ours or unknown.
     virtual NativeWindow focusedWindow() = 0;

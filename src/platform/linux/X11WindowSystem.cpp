@@ -122,6 +122,11 @@ public:
         return SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, id) == SDL_TRUE;
     }
 
+    // X11 blends through the window's 32-bit visual and the compositor.
+    bool presentTranslucent(SDL_Window*, const uint32_t*, int32_t, int32_t) override {
+        return false;
+    }
+
     NativeWindow focusedWindow() override {
         Display* d = ownDisplay();
         if (d == nullptr) {

@@ -26,10 +26,31 @@ struct RegionDeleter {
 };
 using Region = std::unique_ptr<std::remove_pointer_t<HRGN>, RegionDeleter>;
 
+struct DcReleaser {
+    void operator()(HDC dc) const { ReleaseDC(nullptr, dc); }
+};
+struct DcDeleter {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+struct BitmapDeleter {
+    void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
+};
+using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser>;
+using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>;
+
+// Layered windows take premultiplied alpha.
+uint32_t premultiplied(uint32_t argb) {
+    const uint32_t a = argb >> 24;
+    const auto scale = [a](uint32_t c) { return (c * a + 127) / 255; };
+    return a << 24 | scale(argb >> 16 & 0xFF) << 16 | scale(argb >> 8 & 0xFF) << 8 |
+           scale(argb & 0xFF);
+}
+
 // Shapes are window regions: outside its region a window neither draws nor takes clicks, with
-// or without composition. Translucent windows (and with them the drop shadows) are not made:
-// SDL's windows cannot be layered, so the framework draws them as it does on X11 without a
-// compositor.
+// or without composition. Translucent windows (the popups with their drop shadows) are
+// layered windows fed the framework's picture: the system blends them with what lies beneath
+// on every Windows, so there is always a "compositor".
 class Win32WindowSystem final : public WindowSystem {
 public:
     NativeWindow nativeWindow(SDL_Window* window) override {
@@ -64,8 +85,49 @@ public:
             SetWindowRgn(hwnd, nullptr, TRUE);
         }
     }
-    bool hasCompositor() override { return false; }
-    bool enableTranslucentWindows() override { return false; }
+    bool hasCompositor() override { return true; }
+    // Layered windows need nothing before SDL makes its windows.
+    bool enableTranslucentWindows() override { return true; }
+
+    bool presentTranslucent(SDL_Window* window, const uint32_t* pixels, int32_t width,
+                            int32_t height) override {
+        HWND hwnd = hwndOf(window);
+        if (hwnd == nullptr || width <= 0 || height <= 0) {
+            return false;
+        }
+        const LONG style = GetWindowLongW(hwnd, GWL_EXSTYLE);
+        if ((style & WS_EX_LAYERED) == 0) {
+            SetWindowLongW(hwnd, GWL_EXSTYLE, style | WS_EX_LAYERED);
+        }
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        const ScreenDc screen(GetDC(nullptr));
+        const MemoryDc memory(CreateCompatibleDC(screen.get()));
+        void* bits = nullptr;
+        const Bitmap bitmap(
+            CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!screen || !memory || !bitmap || bits == nullptr) {
+            return false;
+        }
+        auto* out = static_cast<uint32_t*>(bits);
+        const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+        for (size_t i = 0; i < count; ++i) {
+            out[i] = premultiplied(pixels[i]);
+        }
+        const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
+        SIZE size{width, height};
+        POINT origin{0, 0};
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        const BOOL shown = UpdateLayeredWindow(hwnd, screen.get(), nullptr, &size, memory.get(),
+                                               &origin, 0, &blend, ULW_ALPHA);
+        SelectObject(memory.get(), previous);
+        return shown != FALSE;
+    }
 
     NativeWindow focusedWindow() override {
         return static_cast<NativeWindow>(reinterpret_cast<uintptr_t>(GetForegroundWindow()));

@@ -545,6 +545,13 @@ void WindowBase::Present(const Rect& rect) {
     if (sdl_ == nullptr || canvas_.width() == 0 || canvas_.height() == 0) {
         return;
     }
+    // A window with a drop shadow is blended with what lies beneath by the system where it
+    // can; elsewhere through its visual, as every window.
+    if ((margins_.left != 0 || margins_.top != 0 || margins_.right != 0 || margins_.bottom != 0) &&
+        platform::WindowSystem::instance().presentTranslucent(sdl_, canvas_.pixels(),
+                                                              canvas_.width(), canvas_.height())) {
+        return;
+    }
     SDL_Surface* target = SDL_GetWindowSurface(sdl_);
     if (target == nullptr) {
         return;

@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Await.h"
@@ -326,6 +329,78 @@ TEST_F(GdiScreen, AShapedWindowIsSeeThroughOutsideItsShape) {
     ASSERT_TRUE(testsupport::waitFor(shows(kPicture.width()), std::chrono::seconds(10),
                                      "the whole window red"));
     frame.reset();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+// A popup with a drop shadow: a layered window fed the framework's picture. Where the picture
+// is transparent the window beneath shows, where it is opaque the picture does, and between
+// the two its premultiplied colour lies over what is beneath where the system blends (Windows)
+// or over black where nothing does (Wine on an X server without a compositor).
+TEST_F(GdiScreen, ATranslucentWindowIsBlendedWithWhatLiesBeneath) {
+    awaitPicture();
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    platform::WindowSystem& system = platform::WindowSystem::instance();
+    EXPECT_TRUE(system.hasCompositor());
+    std::unique_ptr<SDL_Window, SdlWindowDestroyer> popup(
+        SDL_CreateWindow("popup", kPicture.left, kPicture.top, kPicture.width(), kPicture.height(),
+                         SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
+                             SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_HIDDEN));
+    ASSERT_TRUE(popup) << SDL_GetError();
+    // Left third transparent, middle third half-transparent red, right third opaque red.
+    const int w = kPicture.width(), h = kPicture.height(), third = w / 3;
+    std::vector<uint32_t> pixels(static_cast<size_t>(w * h));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            pixels[static_cast<size_t>(y * w + x)] = x < third       ? 0x00FFFFFFu
+                                                     : x < 2 * third ? 0x80FF0000u
+                                                                     : 0xFFFF0000u;
+        }
+    }
+    ASSERT_TRUE(system.presentTranslucent(popup.get(), pixels.data(), w, h));
+    system.showWithoutActivating(popup.get());
+    // Half red over `under`, channel by channel.
+    const auto halfRedOver = [](uint32_t under, uint32_t got) {
+        for (int shift : {0, 8, 16}) {
+            const int expected =
+                (shift == 16 ? 128 : 0) + static_cast<int>(under >> shift & 0xFF) * 127 / 255;
+            if (std::abs(static_cast<int>(got >> shift & 0xFF) - expected) > 2) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::vector<uint8_t> grab(static_cast<size_t>(w * h * 4));
+    std::string seen;
+    const auto shown = [&] {
+        pumpMessages();
+        if (!screen_->grab(kPicture, grab.data())) {
+            return false;
+        }
+        for (int y = kChild.bottom; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                uint32_t got = 0;
+                std::memcpy(&got, &grab[static_cast<size_t>((y * w + x) * 4)], 4);
+                got &= 0xFFFFFF;
+                const uint32_t beneath = pictureAt(x, y);
+                const bool right = x < third ? got == beneath
+                                   : x >= 2 * third
+                                       ? got == 0xFF0000
+                                       : halfRedOver(beneath, got) || halfRedOver(0, got);
+                if (!right) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "(%d,%d) %06x over %06x", x, y,
+                                  static_cast<unsigned>(got), static_cast<unsigned>(beneath));
+                    seen = text;
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(testsupport::waitFor(shown, std::chrono::seconds(10),
+                                     "the picture, half red over it, and red"))
+        << seen;
+    popup.reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
