@@ -62,10 +62,8 @@ TEST(DirectShowCamera, MediaTypesAreReadAsTheirPicturesOrRefused) {
          1280,
          720,
          {{CameraPixelFormat::Mjpeg, {1280, 720}, 0}}},
-        {"UYVY", fourcc("UYVY"), false, 320, 240, {{CameraPixelFormat::Uyvy, {320, 240}, 640}}},
         {"NV12", fourcc("NV12"), false, 320, 240, {{CameraPixelFormat::Nv12, {320, 240}, 320}}},
         {"I420", fourcc("I420"), false, 320, 240, {{CameraPixelFormat::Yuv420, {320, 240}, 320}}},
-        {"IYUV", fourcc("IYUV"), true, 320, 240, {{CameraPixelFormat::Yuv420, {320, 240}, 320}}},
         {"RGB24 rows padded to words, bottom-up",
          MEDIASUBTYPE_RGB24,
          false,
@@ -80,8 +78,6 @@ TEST(DirectShowCamera, MediaTypesAreReadAsTheirPicturesOrRefused) {
          {{CameraPixelFormat::Bgr24, {3, 2}, 12, false}}},
         {"H264 is not read", fourcc("H264"), false, 640, 480, std::nullopt},
         {"no width", fourcc("YUY2"), false, 0, 480, std::nullopt},
-        {"negative width", fourcc("YUY2"), false, -640, 480, std::nullopt},
-        {"no height", fourcc("YUY2"), false, 640, 0, std::nullopt},
         {"absurd size", fourcc("YUY2"), false, 20000, 480, std::nullopt},
     };
     for (const TypeCase& c : cases) {

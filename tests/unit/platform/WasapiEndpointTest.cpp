@@ -75,26 +75,6 @@ void writeSine(uint8_t* data, const WaveFormat& f, uint32_t frames, long& positi
     }
 }
 
-// The server's null sink runs at 48 kHz in stereo; the system mixes in that.
-TEST(Wasapi, TheDefaultEndpointsMixAsTheSoundServerRuns) {
-    for (platform::DataFlow flow : {platform::DataFlow::Render, platform::DataFlow::Capture}) {
-        SCOPED_TRACE(flow == platform::DataFlow::Render ? "render" : "capture");
-        WaveFormat mix;
-        auto endpoint = openEndpoint(flow, &mix);
-        ASSERT_NE(endpoint, nullptr);
-        EXPECT_EQ(mix.samplesPerSec, 48000u);
-        EXPECT_EQ(mix.channels, 2u);
-        EXPECT_EQ(mix.blockAlign, mix.channels * mix.bitsPerSample / 8u);
-        EXPECT_TRUE(isFloat(mix) || mix.bitsPerSample == 16);
-        // A capture stream has no writer.
-        if (flow == platform::DataFlow::Capture) {
-            ASSERT_EQ(endpoint->initialize(mix, 0), kOk);
-            EXPECT_LT(endpoint->getService(AudioEndpoint::Service::Render), 0);
-            EXPECT_EQ(endpoint->getService(AudioEndpoint::Service::Capture), kOk);
-        }
-    }
-}
-
 // An event-driven render stream (as the silence plays) asks for data at each period once
 // started, on the endpoint's thread; stopping it ends that thread.
 TEST(Wasapi, AnEventDrivenRenderStreamAsksForDataWhileStarted) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,36 +108,49 @@ protected:
         ASSERT_NE(screen_, nullptr);
     }
 
-    // Waits until the window manager has mapped and Wine has painted the picture: a grab of
-    // its lower right part (clear of the child) then matches.
-    void awaitPicture() {
-        const Rect probe{kPicture.left + 128, kPicture.top + 96, kPicture.right, kPicture.bottom};
-        std::vector<uint8_t> grab(static_cast<size_t>(probe.width() * probe.height() * 4));
-        ::testing::ScopedTrace trace(__FILE__, __LINE__, "awaiting the picture");
-        ASSERT_TRUE(testsupport::waitFor(
-            [&] {
-                pumpMessages();
-                if (!screen_->grab(probe, grab.data())) {
+    // Whether every pixel of the picture's area below the child is one `right(x, y, colour)`
+    // takes (x, y in the picture); says the first that is not.
+    bool showsBelowChild(const std::function<bool(int, int, uint32_t)>& right) {
+        const Rect area{kPicture.left, kPicture.top + kChild.bottom, kPicture.right,
+                        kPicture.bottom};
+        std::vector<uint8_t> grab(static_cast<size_t>(area.width() * area.height() * 4));
+        pumpMessages();
+        if (!screen_->grab(area, grab.data())) {
+            return false;
+        }
+        for (int y = 0; y < area.height(); ++y) {
+            for (int x = 0; x < area.width(); ++x) {
+                uint32_t got = 0;
+                std::memcpy(&got, &grab[static_cast<size_t>((y * area.width() + x) * 4)], 4);
+                got &= 0xFFFFFF;
+                if (!right(x, y + kChild.bottom, got)) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "(%d,%d) is %06x over %06x", x,
+                                  y + kChild.bottom, static_cast<unsigned>(got),
+                                  static_cast<unsigned>(pictureAt(x, y + kChild.bottom)));
+                    wrong_ = text;
                     return false;
                 }
-                for (int y = 0; y < probe.height(); ++y) {
-                    for (int x = 0; x < probe.width(); ++x) {
-                        uint32_t got = 0;
-                        std::memcpy(&got, &grab[static_cast<size_t>((y * probe.width() + x) * 4)],
-                                    4);
-                        if ((got & 0xFFFFFF) != pictureAt(x + 128, y + 96)) {
-                            return false;
-                        }
-                    }
-                }
-                return true;
+            }
+        }
+        return true;
+    }
+
+    // Waits until the window manager has mapped and Wine has painted the picture.
+    void awaitPicture() {
+        ASSERT_TRUE(testsupport::waitFor(
+            [&] {
+                return showsBelowChild(
+                    [](int x, int y, uint32_t got) { return got == pictureAt(x, y); });
             },
-            std::chrono::seconds(10), "the picture window on the screen"));
+            std::chrono::seconds(10), "the picture window on the screen"))
+            << wrong_;
     }
 
     static inline HWND picture_ = nullptr;
     static inline HWND child_ = nullptr;
     std::unique_ptr<platform::Screen> screen_;
+    std::string wrong_;  // the first pixel showsBelowChild() did not take
 };
 
 TEST_F(GdiScreen, TheDesktopIsTheTestDisplay) {
@@ -293,30 +307,18 @@ TEST_F(GdiScreen, AShapedWindowIsSeeThroughOutsideItsShape) {
         SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 255, 0, 0));
         SDL_UpdateWindowSurface(frame.get());
     };
-    std::vector<uint8_t> grab(static_cast<size_t>(kPicture.width() * kPicture.height() * 4));
-    // Red in the band, the picture beside it (the child's place aside).
+    // Red in the band, the picture beside it.
     auto shows = [&](int redUpTo) {
         return [&, redUpTo] {
             paintRed();
-            pumpMessages();
-            if (!screen_->grab(kPicture, grab.data())) {
-                return false;
-            }
-            for (int y = kChild.bottom; y < kPicture.height(); ++y) {
-                for (int x = 0; x < kPicture.width(); ++x) {
-                    uint32_t got = 0;
-                    std::memcpy(&got, &grab[static_cast<size_t>((y * kPicture.width() + x) * 4)],
-                                4);
-                    if ((got & 0xFFFFFF) != (x < redUpTo ? red : pictureAt(x, y))) {
-                        return false;
-                    }
-                }
-            }
-            return true;
+            return showsBelowChild([redUpTo, red](int x, int y, uint32_t got) {
+                return got == (x < redUpTo ? red : pictureAt(x, y));
+            });
         };
     };
     ASSERT_TRUE(testsupport::waitFor(shows(kBand), std::chrono::seconds(10),
-                                     "the red band with the picture beside it"));
+                                     "the red band with the picture beside it"))
+        << wrong_;
     platform::WindowHit hit;
     ASSERT_TRUE(screen_->windowAt({kPicture.left + 10, kPicture.bottom - 10}, 0, hit));
     EXPECT_EQ(hit.window, system.nativeWindow(frame.get()));
@@ -327,7 +329,8 @@ TEST_F(GdiScreen, AShapedWindowIsSeeThroughOutsideItsShape) {
 
     system.clearShape(frame.get());
     ASSERT_TRUE(testsupport::waitFor(shows(kPicture.width()), std::chrono::seconds(10),
-                                     "the whole window red"));
+                                     "the whole window red"))
+        << wrong_;
     frame.reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
@@ -369,37 +372,16 @@ TEST_F(GdiScreen, ATranslucentWindowIsBlendedWithWhatLiesBeneath) {
         }
         return true;
     };
-    std::vector<uint8_t> grab(static_cast<size_t>(w * h * 4));
-    std::string seen;
     const auto shown = [&] {
-        pumpMessages();
-        if (!screen_->grab(kPicture, grab.data())) {
-            return false;
-        }
-        for (int y = kChild.bottom; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                uint32_t got = 0;
-                std::memcpy(&got, &grab[static_cast<size_t>((y * w + x) * 4)], 4);
-                got &= 0xFFFFFF;
-                const uint32_t beneath = pictureAt(x, y);
-                const bool right = x < third ? got == beneath
-                                   : x >= 2 * third
-                                       ? got == 0xFF0000
-                                       : halfRedOver(beneath, got) || halfRedOver(0, got);
-                if (!right) {
-                    char text[64];
-                    std::snprintf(text, sizeof text, "(%d,%d) %06x over %06x", x, y,
-                                  static_cast<unsigned>(got), static_cast<unsigned>(beneath));
-                    seen = text;
-                    return false;
-                }
-            }
-        }
-        return true;
+        return showsBelowChild([&](int x, int y, uint32_t got) {
+            return x < third        ? got == pictureAt(x, y)
+                   : x >= 2 * third ? got == 0xFF0000
+                                    : halfRedOver(pictureAt(x, y), got) || halfRedOver(0, got);
+        });
     };
     EXPECT_TRUE(testsupport::waitFor(shown, std::chrono::seconds(10),
                                      "the picture, half red over it, and red"))
-        << seen;
+        << wrong_;
     popup.reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
