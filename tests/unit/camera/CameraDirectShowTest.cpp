@@ -12,8 +12,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <optional>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "Await.h"
@@ -31,87 +34,65 @@ using platform::Com;
 using platform::DirectShowPicture;
 using Wait = platform::CameraFrameSource::Wait;
 
-GUID fourcc(const char (&code)[5]) {
+GUID fourcc(const char* code) {
     return GUID{static_cast<unsigned long>(code[0] | code[1] << 8 | code[2] << 16 | code[3] << 24),
                 0x0000,
                 0x0010,
                 {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 }
 
-struct TypeCase {
-    const char* name;
-    GUID subtype;
-    bool second;  // VIDEOINFOHEADER2 rather than VIDEOINFOHEADER
-    LONG width;
-    LONG height;
-    std::optional<DirectShowPicture> expected;
-};
-
+// Picture descriptions of either header kind; the expected picture, or none when refused.
 TEST(DirectShowCamera, MediaTypesAreReadAsTheirPicturesOrRefused) {
-    const TypeCase cases[] = {
-        {"YUY2", fourcc("YUY2"), false, 640, 480, {{CameraPixelFormat::Yuyv, {640, 480}, 1280}}},
-        {"YUY2 negative height: still top-down",
-         fourcc("YUY2"),
-         false,
-         640,
-         -480,
-         {{CameraPixelFormat::Yuyv, {640, 480}, 1280}}},
-        {"MJPG in a second header",
-         fourcc("MJPG"),
-         true,
-         1280,
-         720,
-         {{CameraPixelFormat::Mjpeg, {1280, 720}, 0}}},
-        {"NV12", fourcc("NV12"), false, 320, 240, {{CameraPixelFormat::Nv12, {320, 240}, 320}}},
-        {"I420", fourcc("I420"), false, 320, 240, {{CameraPixelFormat::Yuv420, {320, 240}, 320}}},
-        {"RGB24 rows padded to words, bottom-up",
-         MEDIASUBTYPE_RGB24,
-         false,
-         3,
-         2,
-         {{CameraPixelFormat::Bgr24, {3, 2}, 12, true}}},
-        {"RGB24 top-down",
-         MEDIASUBTYPE_RGB24,
-         false,
-         3,
-         -2,
-         {{CameraPixelFormat::Bgr24, {3, 2}, 12, false}}},
-        {"H264 is not read", fourcc("H264"), false, 640, 480, std::nullopt},
-        {"no width", fourcc("YUY2"), false, 0, 480, std::nullopt},
-        {"absurd size", fourcc("YUY2"), false, 20000, 480, std::nullopt},
+    using F = CameraPixelFormat;
+    const std::pair<const char*, std::optional<DirectShowPicture>> expected[] = {
+        {"YUY2 640 480", {{F::Yuyv, {640, 480}, 1280}}},
+        {"YUY2 640 -480", {{F::Yuyv, {640, 480}, 1280}}},  // YUV is top-down whatever the sign
+        {"MJPG 1280 720", {{F::Mjpeg, {1280, 720}, 0}}},
+        {"NV12 320 240", {{F::Nv12, {320, 240}, 320}}},
+        {"I420 320 240", {{F::Yuv420, {320, 240}, 320}}},
+        {"RGB 3 2", {{F::Bgr24, {3, 2}, 12, true}}},  // rows padded to words, bottom-up
+        {"RGB 3 -2", {{F::Bgr24, {3, 2}, 12, false}}},
+        {"H264 640 480", std::nullopt},
+        {"YUY2 0 480", std::nullopt},
+        {"YUY2 20000 480", std::nullopt},
     };
-    for (const TypeCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        VIDEOINFOHEADER first{};
-        VIDEOINFOHEADER2 second{};
-        BITMAPINFOHEADER& bitmap = c.second ? second.bmiHeader : first.bmiHeader;
-        bitmap.biWidth = c.width;
-        bitmap.biHeight = c.height;
-        AM_MEDIA_TYPE type{};
-        type.majortype = MEDIATYPE_Video;
-        type.subtype = c.subtype;
-        type.formattype = c.second ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
-        type.cbFormat = c.second ? sizeof second : sizeof first;
-        type.pbFormat =
-            c.second ? reinterpret_cast<BYTE*>(&second) : reinterpret_cast<BYTE*>(&first);
-        const auto picture = platform::pictureOf(type);
-        ASSERT_EQ(picture.has_value(), c.expected.has_value());
-        if (picture) {
-            EXPECT_EQ(picture->format, c.expected->format);
-            EXPECT_EQ(picture->size, c.expected->size);
-            EXPECT_EQ(picture->bytesPerLine, c.expected->bytesPerLine);
-            EXPECT_EQ(picture->bottomUp, c.expected->bottomUp);
+    for (const auto& [description, want] : expected) {
+        for (const bool second : {false, true}) {
+            SCOPED_TRACE(std::string(description) + (second ? " in a second header" : ""));
+            char code[5] = {};
+            LONG width = 0, height = 0;
+            ASSERT_EQ(std::sscanf(description, "%4s %ld %ld", code, &width, &height), 3);
+            VIDEOINFOHEADER first{};
+            VIDEOINFOHEADER2 other{};
+            BITMAPINFOHEADER& bitmap = second ? other.bmiHeader : first.bmiHeader;
+            bitmap.biWidth = width;
+            bitmap.biHeight = height;
+            AM_MEDIA_TYPE type{};
+            type.majortype = MEDIATYPE_Video;
+            type.subtype = std::string(code) == "RGB" ? MEDIASUBTYPE_RGB24 : fourcc(code);
+            type.formattype = second ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
+            type.cbFormat = second ? sizeof other : sizeof first;
+            BYTE* const block =
+                second ? reinterpret_cast<BYTE*>(&other) : reinterpret_cast<BYTE*>(&first);
+            type.pbFormat = block;
+            const auto picture = platform::pictureOf(type);
+            ASSERT_EQ(picture.has_value(), want.has_value());
+            if (picture) {
+                EXPECT_EQ(picture->format, want->format);
+                EXPECT_EQ(picture->size, want->size);
+                EXPECT_EQ(picture->bytesPerLine, want->bytesPerLine);
+                EXPECT_EQ(picture->bottomUp, want->bottomUp);
+            }
+            // The same description, damaged: a short format block, none, or not video.
+            type.cbFormat -= 1;
+            EXPECT_FALSE(platform::pictureOf(type));
+            type.cbFormat += 1;
+            type.pbFormat = nullptr;
+            EXPECT_FALSE(platform::pictureOf(type));
+            type.pbFormat = block;
+            type.majortype = MEDIATYPE_Audio;
+            EXPECT_FALSE(platform::pictureOf(type));
         }
-        // The same description, damaged: a short format block, none, or not video.
-        type.cbFormat -= 1;
-        EXPECT_FALSE(platform::pictureOf(type));
-        type.cbFormat += 1;
-        type.pbFormat = nullptr;
-        EXPECT_FALSE(platform::pictureOf(type));
-        type.pbFormat =
-            c.second ? reinterpret_cast<BYTE*>(&second) : reinterpret_cast<BYTE*>(&first);
-        type.majortype = MEDIATYPE_Audio;
-        EXPECT_FALSE(platform::pictureOf(type));
     }
 }
 
