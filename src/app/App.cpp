@@ -16,6 +16,11 @@
 #include "views/ViewWrapper.h"
 
 int App::run(const std::vector<std::wstring>& args) {
+    if (AsksForHelp(args)) {
+        std::fputs(kUsage, stdout);
+        std::fflush(stdout);
+        return 0;
+    }
     const StartupOptions options = ReadStartupOptions(ParseCommandLine(args));
     languageIndex = options.languageIndex;
     if (options.logPath != kNone) {

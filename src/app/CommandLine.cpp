@@ -5,6 +5,35 @@
 
 const wchar_t* const kNone = L"none";
 
+const char* const kUsage =
+    "Usage: screen-capturer -video FILE [-camera FILE] [-setting FILE] [-lang N] [-log FILE]\n"
+    "\n"
+    "Records the screen with its sound (and the camera) into FILE. A toolbar chooses the area,\n"
+    "the sound sources, the camera and the settings; the program exits once the files are\n"
+    "finished.\n"
+    "\n"
+    "  -video FILE    the video file to write (.mp4, .mov, .mkv, .flv or .avi); required\n"
+    "  -camera FILE   record the camera into this file of its own\n"
+    "  -setting FILE  settings file (JSON): read at start, written when a recording starts\n"
+    "  -lang N        interface language: 0 English (default), any other number Chinese\n"
+    "  -log FILE      append a trace of the run to FILE\n"
+    "  -h, --help     print this text and exit\n"
+    "\n"
+    "A FILE of \"none\" means no file. Options not listed here are ignored.\n"
+    "Hotkeys (changed in the settings): F8 start, F9 pause or resume, F10 end.\n"
+    "\n"
+    "Exit status: 1 when a recording ended and its files are finished; 0 without -video\n"
+    "or when it ended without recording; -1 (255) when start-up failed.\n";
+
+bool AsksForHelp(const std::vector<std::wstring>& args) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == L"-h" || args[i] == L"--help") {
+            return true;
+        }
+    }
+    return false;
+}
+
 CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args) {
     CommandLineOptions options;
     if (args.size() < 2) {
@@ -14,8 +43,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::wstring>& args) {
     while (i < args.size()) {
         const std::wstring& arg = args[i];
         const bool isName = !arg.empty() && arg[0] == L'-';
-        const bool hasValue = i + 1 < args.size() &&
-                              (args[i + 1].empty() || args[i + 1][0] != L'-');
+        const bool hasValue =
+            i + 1 < args.size() && (args[i + 1].empty() || args[i + 1][0] != L'-');
         if (isName && hasValue) {
             options[arg.substr(1)] = args[i + 1];
             i += 2;

@@ -26,4 +26,11 @@ struct StartupOptions {
 
 StartupOptions ReadStartupOptions(const CommandLineOptions& options);
 
+// True when an argument is "-h" or "--help". Such an argument is never a value (values do not
+// begin with '-'), so no command line that names the files is taken for a request for help.
+bool AsksForHelp(const std::vector<std::wstring>& args);
+
+// What "-h" prints: the options, the default hotkeys and the exit codes.
+extern const char* const kUsage;
+
 extern const wchar_t* const kNone;

@@ -611,7 +611,7 @@ void Store::onHotkey(const std::string& keycode) {
 }
 
 void Store::OpenHelpPage() {
-    platform::openUrl("file://" + platform::executableDirectory() + "help-114.html");
+    platform::openUrl("file://" + platform::dataDirectory() + "help-114.html");
 }
 
 // ---- helpers --------------------------------------------------------------------------------

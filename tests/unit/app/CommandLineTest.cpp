@@ -41,4 +41,24 @@ TEST(CommandLine, WhatStartUpTakesFromTheArguments) {
     }
 }
 
+// Help is asked for by "-h" or "--help" anywhere; look-alikes stay ordinary unknown names.
+TEST(CommandLine, HelpOnlyForItsTwoSpellings) {
+    const std::pair<std::vector<std::wstring>, bool> cases[] = {
+        {{L"-h"}, true},
+        {{L"--help"}, true},
+        {{L"-video", L"a.mp4", L"-h"}, true},
+        {{L"-video", L"-h"}, true},
+        {{}, false},
+        {{L"-video", L"a.mp4"}, false},
+        {{L"-help", L"-H", L"--h", L"-hx", L"h", L"help"}, false},
+    };
+    for (const auto& [args, help] : cases) {
+        std::vector<std::wstring> argv{L"screen-capturer"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        EXPECT_EQ(AsksForHelp(argv), help) << ::testing::PrintToString(args);
+    }
+    // The program's own name is not an argument.
+    EXPECT_FALSE(AsksForHelp({L"-h"}));
+}
+
 }  // namespace
