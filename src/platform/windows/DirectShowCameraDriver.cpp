@@ -217,7 +217,11 @@ private:
         }
         // Live pictures are taken as they come, not held back to the graph's clock.
         auto samples = Com<GrabbedSamples>(new GrabbedSamples);
-        AM_MEDIA_TYPE connected{};
+        MediaType connected(static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE))));
+        if (!connected) {
+            return nullptr;
+        }
+        *connected = AM_MEDIA_TYPE{};
         if (failed(parts.grabber->SetMediaType(wanted.get()), "Setting the grabber's type") ||
             failed(parts.grabber->SetBufferSamples(FALSE), "Setting the grabber's buffering") ||
             failed(parts.grabber->SetOneShot(FALSE), "Setting the grabber's mode") ||
@@ -227,14 +231,10 @@ private:
                                          grabberFilter.get(), sink.get()),
                    "Connecting the camera") ||
             failed(clock->SetSyncSource(nullptr), "Freeing the graph from its clock") ||
-            failed(parts.grabber->GetConnectedMediaType(&connected), "Reading the format")) {
+            failed(parts.grabber->GetConnectedMediaType(connected.get()), "Reading the format")) {
             return nullptr;
         }
-        const auto picture = pictureOf(connected);
-        CoTaskMemFree(connected.pbFormat);
-        if (connected.pUnk != nullptr) {
-            connected.pUnk->Release();
-        }
+        const auto picture = pictureOf(*connected);
         auto converter = picture && converters_
                              ? converters_(picture->format, picture->size.width,
                                            picture->size.height, picture->bytesPerLine)

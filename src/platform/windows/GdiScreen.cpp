@@ -6,26 +6,12 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <type_traits>
 
 #include "platform/Screen.h"
+#include "platform/windows/GdiHandles.h"
 
 namespace platform {
 namespace {
-
-struct DcReleaser {
-    HWND window = nullptr;
-    void operator()(HDC dc) const { ReleaseDC(window, dc); }
-};
-struct DcDeleter {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-struct BitmapDeleter {
-    void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
-};
-using WindowDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser>;
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>;
 
 NativeWindow toNative(HWND window) {
     return static_cast<NativeWindow>(reinterpret_cast<uintptr_t>(window));
@@ -40,11 +26,6 @@ Rect windowRectOf(HWND window) {
 bool contains(const Rect& r, Point p) {
     return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
-
-struct RegionDeleter {
-    void operator()(HRGN region) const { DeleteObject(region); }
-};
-using Region = std::unique_ptr<std::remove_pointer_t<HRGN>, RegionDeleter>;
 
 // Whether the point lies on the window: inside its rectangle and, for a shaped window (the
 // see-through capture frame), inside its region, outside which it is not there at all.

@@ -4,9 +4,9 @@
 #include <SDL2/SDL_syswm.h>
 
 #include <memory>
-#include <type_traits>
 
 #include "platform/WindowSystem.h"
+#include "platform/windows/GdiHandles.h"
 
 namespace platform {
 namespace {
@@ -20,24 +20,6 @@ HWND hwndOf(SDL_Window* window) {
     }
     return info.info.win.window;
 }
-
-struct RegionDeleter {
-    void operator()(HRGN region) const { DeleteObject(region); }
-};
-using Region = std::unique_ptr<std::remove_pointer_t<HRGN>, RegionDeleter>;
-
-struct DcReleaser {
-    void operator()(HDC dc) const { ReleaseDC(nullptr, dc); }
-};
-struct DcDeleter {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-struct BitmapDeleter {
-    void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
-};
-using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser>;
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>;
 
 // Layered windows take premultiplied alpha.
 uint32_t premultiplied(uint32_t argb) {
@@ -106,7 +88,7 @@ public:
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
-        const ScreenDc screen(GetDC(nullptr));
+        const WindowDc screen(GetDC(nullptr));
         const MemoryDc memory(CreateCompatibleDC(screen.get()));
         void* bits = nullptr;
         const Bitmap bitmap(
