@@ -47,18 +47,52 @@ windows_dir="Z:${work//\//\\}"
 "$emulator" "$exe" -video "$windows_dir\\out.mp4" -log "$windows_dir\\log.txt" \
   >"$work/recorder.log" 2>&1 &
 recorder=$!
-toolbar=$(timeout 60 xdotool search --sync --onlyvisible --name '^Screen Capturer$' | head -1)
-[[ -n $toolbar ]] || fail "no toolbar within 60 s"
-echo "ok: the toolbar is up (window $toolbar)"
+
+# Wine gives a window a new X window when the window manager takes it over (the toolbar is
+# first shown unmanaged), so the toolbar is looked up afresh whenever it is needed: the newest
+# window of its name that the window manager manages. xdotool's search fails outright when a
+# window vanishes under it, which is retried.
+toolbar() {
+  local id
+  for id in $(xdotool search --name '^Screen Capturer$' 2>/dev/null | sort -rn); do
+    xprop -id "$id" WM_STATE 2>/dev/null | grep -q 'window state' && { echo "$id"; return 0; }
+  done
+  return 1
+}
+# await <seconds> <what> <command...>: polls the command until it succeeds.
+await() {
+  local seconds=$1 what=$2 deadline
+  shift 2
+  deadline=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS < deadline)) || fail "$what within $seconds s"
+    sleep 0.1
+  done
+}
+laid_out() { grep -q '\] Start.\?$' "$work/log.txt" 2>/dev/null; }
+shown() { xdotool search --onlyvisible --name '^Screen Capturer$' >/dev/null 2>&1 && toolbar >/dev/null; }
+# The recorder runs a thread named "video" while it records; Wine passes thread names on.
+recording() {
+  local pid
+  for pid in $(pgrep -f 'screen-capturer\.exe'); do
+    grep -qx video /proc/"$pid"/task/*/comm 2>/dev/null && return 0
+  done
+  return 1
+}
+brought_back() {
+  local id
+  id=$(toolbar) && xdotool windowactivate --sync "$id" 2>/dev/null
+}
+
 # The toolbar paints once it has laid itself out; a click before that reaches no button.
-for _ in $(seq 1 100); do
-  grep -q '\] Start.\?$' "$work/log.txt" 2>/dev/null && break
-  sleep 0.1
-done
-xdotool mousemove --window "$toolbar" "${start_button[@]}" click 1
-sleep 8  # the three-second count-down and five seconds of recording
-xdotool windowactivate --sync "$toolbar" || fail "the toolbar could not be brought back"
-xdotool mousemove --window "$toolbar" "${end_button[@]}" click 1
+await 60 "no toolbar laid out" laid_out
+await 60 "no toolbar shown" shown
+xdotool mousemove --window "$(toolbar)" "${start_button[@]}" click 1
+echo "ok: the toolbar is up and its start button clicked"
+await 30 "no recording (no video thread) after the start click and the count-down" recording
+sleep 5  # recording
+await 10 "the toolbar not brought back" brought_back
+xdotool mousemove --window "$(toolbar)" "${end_button[@]}" click 1
 status=0
 for _ in $(seq 1 600); do  # 60 s to finish the file
   kill -0 "$recorder" 2>/dev/null || break
