@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,7 +101,7 @@ TEST(SettingsCodecWrite, MembersGoOutInTheirOrder) {
 }
 
 TEST(SettingsCodecWrite, DoublesTakeTheirShortestExactFormWithAPointOrAnExponent) {
-    // Read back and non-finite values are the fuzz target's; the host reads this form.
+    // Reading back is the fuzz target's; the host reads this form.
     StoreSettings s;
     const std::pair<double, std::string> forms[] = {
         {1.0, "1.0"}, {-0.0, "-0.0"}, {1e21, "1e+21"}, {0.1 + 0.2, "0.30000000000000004"}};
@@ -108,6 +109,13 @@ TEST(SettingsCodecWrite, DoublesTakeTheirShortestExactFormWithAPointOrAnExponent
         s.filterWC = wc;
         EXPECT_EQ(serialized(s), R"({"mouse":{},"video":{},"audio":{"filterWC":)" + form +
                                      R"(},"camera":{},"hotkey":[]})");
+    }
+    // JSON has no NaN or infinity: nothing is written, and the old text stays.
+    for (const double wc : {std::nan(""), -HUGE_VAL}) {
+        s.filterWC = wc;
+        std::string out = "old";
+        EXPECT_FALSE(SettingsCodec::serialize(s, out));
+        EXPECT_EQ(out, "old");
     }
 }
 
