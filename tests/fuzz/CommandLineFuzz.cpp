@@ -1,7 +1,7 @@
 // The command line comes from whoever starts the recorder. The input is split at NUL bytes into
 // arguments, each converted as the program converts its argv. Checked: the rules of the option
-// walk (a value never begins with '-', the later value wins, a stray argument changes nothing),
-// what start-up takes from the options, and the number reading against the C library's.
+// walk (a value never begins with '-', the later value wins, a stray argument changes nothing)
+// and the number reading against the C library's.
 
 #include <climits>
 #include <cstdint>
@@ -77,20 +77,6 @@ void checkOrder(const Args& args, const CommandLineOptions& options) {
     expectParsed(stray, options, "a stray argument");
 }
 
-void checkStartup(const CommandLineOptions& options) {
-    const StartupOptions startup = ReadStartupOptions(options);
-    const auto given = [&options](const wchar_t* name, const wchar_t* otherwise) {
-        const auto it = options.find(name);
-        return it == options.end() ? std::wstring(otherwise) : it->second;
-    };
-    FUZZ_CHECK(startup.videoPath == given(L"video", L"none"), "video");
-    FUZZ_CHECK(startup.settingPath == given(L"setting", L"none"), "setting");
-    FUZZ_CHECK(startup.cameraPath == given(L"camera", L"none"), "camera");
-    FUZZ_CHECK(startup.logPath == given(L"log", L"none"), "log");
-    FUZZ_CHECK(startup.languageIndex == ParseInt(given(L"lang", L"0")), "lang %d",
-               startup.languageIndex);
-}
-
 // ParseInt reads as the C library does, clamped to int32.
 void checkParseInt(const std::wstring& text) {
     const long value = std::wcstol(text.c_str(), nullptr, 10);
@@ -111,7 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CommandLineOptions options = ParseCommandLine(args);
     checkWalk(args, options);
     checkOrder(args, options);
-    checkStartup(options);
     for (const std::wstring& arg : args) {
         checkParseInt(arg);
     }
