@@ -6,6 +6,7 @@
 
 #include <rapidjson/document.h>
 #include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
 
 #include <cmath>
 #include <cstdint>
@@ -14,7 +15,6 @@
 #include <regex>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "FuzzCheck.h"
 #include "flux/SettingsCodec.h"
@@ -39,6 +39,15 @@ void checkUsable(const StoreSettings& s) {
     }
 }
 
+// A document whose numbers do not all fit a double is malformed to the reader.
+struct NumbersFit : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, NumbersFit> {
+    bool RawNumber(const char* text, rapidjson::SizeType, bool) {
+        fit = fit && !std::isinf(std::strtod(text, nullptr));
+        return true;
+    }
+    bool fit = true;
+};
+
 // The same bytes read by RapidJSON twice: with its own types, which tell a number from a string
 // and read integers exactly, and with numbers as their text, for strtod. Both have one shape.
 struct Reference {
@@ -47,11 +56,17 @@ struct Reference {
     bool valid = false;  // a JSON object whose numbers all fit a double
 
     Reference(const uint8_t* data, size_t size) {
-        rapidjson::MemoryStream a(reinterpret_cast<const char*>(data), size);
+        constexpr unsigned kText =
+            rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+        const auto bytes = [&] {
+            return rapidjson::MemoryStream(reinterpret_cast<const char*>(data), size);
+        };
+        auto a = bytes(), b = bytes(), c = bytes();
         typed.ParseStream<rapidjson::kParseIterativeFlag>(a);
-        rapidjson::MemoryStream b(reinterpret_cast<const char*>(data), size);
-        text.ParseStream<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(b);
-        valid = !text.HasParseError() && !typed.HasParseError() && typed.IsObject() && numbersFit();
+        text.ParseStream<kText>(b);
+        NumbersFit numbers;
+        rapidjson::Reader().Parse<kText>(c, numbers);
+        valid = !typed.HasParseError() && typed.IsObject() && numbers.fit;
     }
 
     // The member object.name (or name at the top) when it is a number, typed and as text.
@@ -76,27 +91,6 @@ private:
         }
         const auto it = parent->FindMember(name);
         return it == parent->MemberEnd() ? nullptr : &it->value;
-    }
-
-    bool numbersFit() const {
-        std::vector<std::pair<const Value*, const Value*>> pending = {{&typed, &text}};
-        while (!pending.empty()) {
-            const auto [v, t] = pending.back();
-            pending.pop_back();
-            if (v->IsNumber() && std::isinf(std::strtod(t->GetString(), nullptr))) {
-                return false;
-            } else if (v->IsArray()) {
-                for (rapidjson::SizeType i = 0; i < v->Size(); ++i) {
-                    pending.emplace_back(&(*v)[i], &(*t)[i]);
-                }
-            } else if (v->IsObject()) {
-                auto vi = v->MemberBegin();
-                for (auto ti = t->MemberBegin(); ti != t->MemberEnd(); ++ti, ++vi) {
-                    pending.emplace_back(&vi->value, &ti->value);
-                }
-            }
-        }
-        return true;
     }
 };
 
