@@ -48,8 +48,9 @@ struct NumbersFit : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, NumbersFit> 
     bool fit = true;
 };
 
-// The same bytes read by RapidJSON twice: with its own types, which tell a number from a string
-// and read integers exactly, and with numbers as their text, for strtod. Both have one shape.
+// The same bytes as RapidJSON reads them: with its own types, which tell a number from a string
+// and read integers exactly; with numbers as their text, for strtod (the same shape); and
+// whether every number fits a double.
 struct Reference {
     rapidjson::Document typed;
     rapidjson::Document text;
