@@ -11,7 +11,6 @@
 #include "ui/controls/List.h"
 #include "ui/controls/ListContainerElement.h"
 #include "ui/controls/Option.h"
-#include "ui/controls/Progress.h"
 #include "ui/controls/ScrollBar.h"
 #include "ui/controls/Slider.h"
 #include "ui/core/PaintManager.h"
@@ -19,8 +18,6 @@
 #include "ui/render/Canvas.h"
 
 using ui::Control;
-using ui::Event;
-using ui::EventType;
 using ui::PaintManager;
 
 namespace {

@@ -18,7 +18,6 @@ namespace {
 
 using ui::Control;
 using ui::Event;
-using ui::EventType;
 using ui::MakeLParam;
 using ui::PaintManager;
 
