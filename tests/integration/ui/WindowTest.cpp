@@ -1,6 +1,7 @@
 // Windows of the framework on a real X server with a window manager, driven by xdotool as a
-// user's mouse would: which control hears a click, what the option, list and slider report,
-// focus, dragging by the caption band, minimising, and clicks through see-through windows.
+// user's mouse would: which control hears a click or a drag (what each control then reports
+// is checked off-screen), focus, dragging by the caption band, minimising, and clicks through
+// see-through windows.
 
 #include <gtest/gtest.h>
 
@@ -80,7 +81,7 @@ private:
     std::string layout_;
 };
 
-// Rows: caption band 0-30, buttons 30-70, list 70-134 (two items of 32), slider 134-150.
+// Rows: caption band 0-30, a button 30-70, a list 70-134, slider 134-150.
 const char* const kControls = R"(
 <Window size="300,160" caption="0,0,0,30">
   <Font id="0" name="Arial" size="12" default="true"/>
@@ -90,13 +91,8 @@ const char* const kControls = R"(
     </HorizontalLayout>
     <HorizontalLayout height="40">
       <Button name="ok" width="80" text="OK" bkcolor="#FF80C080"/>
-      <Option name="optA" width="60" group="g" text="A"/>
-      <Option name="optB" width="60" group="g" text="B"/>
     </HorizontalLayout>
-    <List name="list" height="64" itemhotbkcolor="#FFF8F8F8" itemselectedbkcolor="#FFF2F2F2">
-      <ListContainerElement name="one" height="32"><Label text="one" mouse="false"/></ListContainerElement>
-      <ListContainerElement name="two" height="32"><Label text="two" mouse="false"/></ListContainerElement>
-    </List>
+    <List name="list" height="64"/>
     <Slider name="slider" height="16" width="200" min="0" max="100" thumbsize="16,16"/>
   </VerticalLayout>
 </Window>)";
@@ -168,36 +164,20 @@ TEST_F(WindowTest, ClicksReachTheControlUnderThePointerWithWhatItReports) {
                   }),
               0)
         << tree;
-    struct Case {
-        const char* what;
-        std::vector<std::string> xdo;
-        std::string expected;
-    };
+    EXPECT_TRUE(playUntil(
+        [&] {
+            xdotool({"mousemove", "--window", id, "40", "50", "click", "1"});
+        },
+        [&] { return w->heardThat("click:ok:0"); }, "a click on the button"));
     // The slider's value under x = 100: (100 - 16/2) * 100 / (200 - 16), rounded.
     const int sliderValue = static_cast<int>((100 - 8) * 100.0 / (200 - 16) + 0.5);
-    const Case cases[] = {
-        {"a click on the button",
-         {"mousemove", "--window", id, "40", "50", "click", "1"},
-         "click:ok:0"},
-        {"a click on option B",
-         {"mousemove", "--window", id, "170", "50", "click", "1"},
-         "selectchanged:optB:0"},
-        {"a click on the second list item",
-         {"mousemove", "--window", id, "50", "118", "click", "1"},
-         "itemselect:list:1"},
-        {"a drag of the slider to x = 100",
-         {"mousemove", "--window", id, "10", "142", "mousedown", "1", "mousemove", "--window", id,
-          "100", "142", "mouseup", "1"},
-         "valuechanged:slider:" + std::to_string(sliderValue)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_TRUE(
-            playUntil([&] { xdotool(c.xdo); }, [&] { return w->heardThat(c.expected); }, c.what));
-    }
-    // Only the controls clicked spoke, and option A was never selected.
-    EXPECT_FALSE(w->heardThat("selectchanged:optA:0"));
-    EXPECT_FALSE(w->heardThat("click:title:0"));
+    EXPECT_TRUE(playUntil(
+        [&] {
+            xdotool({"mousemove", "--window", id, "10", "142", "mousedown", "1", "mousemove",
+                     "--window", id, "100", "142", "mouseup", "1"});
+        },
+        [&] { return w->heardThat("valuechanged:slider:" + std::to_string(sliderValue)); },
+        "a drag of the slider to x = 100"));
 }
 
 TEST_F(WindowTest, APopupLosesTheFocusWhenAnotherWindowIsClicked) {

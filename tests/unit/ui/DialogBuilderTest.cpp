@@ -30,17 +30,14 @@ public:
 };
 
 const char* kLayout = R"(<?xml version="1.0" encoding="utf-8"?>
-<Window size="384,96" caption="0,0,0,32" shadowimage="res='158' restype='PNG'"
-        shadowcorner="20,5,20,23" bktrans="true">
+<Window size="384,96">
   <Font id="0" name="微软雅黑" size="12"/>
   <Font id="1" name="Arial" size="15" bold="true" italic="true"/>
   <Font id="2" name="Arial" size="12" underline="true" default="true"/>
   <Container name="frame" bkcolor="#ffffffff" bordersize="1" bordercolor="0xffcdcdcd">
     <VerticalLayout name="rows" inset="12,5,8,5" childpadding="2">
-      <Label name="timer" width="316" height="22" text="00:00:00" font="1" align="right"
-             valign="bottom" textcolor="#FF112233" tooltip="计时" userdata="-1"/>
-      <Button name="minbtn" width="22" height="22" hotbkcolor="#aaf2f2f2" visible="false"
-              normalimage="res='179' restype='PNG' source='0,0,12,12' dest='6,6,16,16'"/>
+      <Label name="timer" text="00:00:00" align="right" valign="bottom" tooltip="计时"/>
+      <Button name="minbtn" visible="false"/>
       <Magnifier name="magnifier" float="true" pos="0,0,200,200" bkcolor="#ff000000"/>
       <magnifier name="lowercase"><Label name="insideLowercase"/></magnifier>
       <Gadget name="gadget"><Button name="insideGadget"/></Gadget>

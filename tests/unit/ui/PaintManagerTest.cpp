@@ -18,7 +18,6 @@ namespace {
 
 using ui::Control;
 using ui::Event;
-using ui::EventType;
 using ui::MakeLParam;
 using ui::PaintManager;
 
@@ -69,20 +68,18 @@ class PaintManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         auto root = std::make_unique<ui::Container>();
-        root->SetName("root");
-        auto pa = std::make_unique<Probe>(&log);
-        pa->SetName("a");
-        pa->SetFloat(true);
-        pa->SetPos({0, 0, 50, 40});
-        auto pb = std::make_unique<Probe>(&log, ui::UIFLAG_SETCURSOR);
-        pb->SetName("b");
-        pb->SetFloat(true);
-        pb->SetPos({50, 0, 100, 40});
-        pb->SetToolTip(L"tip of b");
-        a = pa.get();
-        b = pb.get();
-        root->Add(std::move(pa));
-        root->Add(std::move(pb));
+        const auto add = [&](const char* name, uint32_t flags, const ::Rect& pos) {
+            auto probe = std::make_unique<Probe>(&log, flags);
+            probe->SetName(name);
+            probe->SetFloat(true);
+            probe->SetPos(pos);
+            Probe* added = probe.get();
+            root->Add(std::move(probe));
+            return added;
+        };
+        a = add("a", 0, {0, 0, 50, 40});
+        b = add("b", ui::UIFLAG_SETCURSOR, {50, 0, 100, 40});
+        b->SetToolTip(L"tip of b");
         pm.Init(&host);
         pm.AttachDialog(std::move(root));
         pm.AddNotifier(&notes);
