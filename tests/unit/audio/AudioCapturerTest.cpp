@@ -33,13 +33,6 @@ protected:
         return out;
     }
     fakeaudio::FakeDevice& device() { return factory_.device(); }
-    // Polls every 5 ms, as the capture thread does, for `ms` of silence from the device.
-    void pollThrough(uint32_t ms) {
-        for (uint32_t t = 0; t < ms; t += 5) {
-            clock_.advance(5);
-            capturer_.Poll();
-        }
-    }
 
     FakeFactory factory_;
     fakeaudio::ScriptedClock clock_;
@@ -100,52 +93,43 @@ TEST_F(CapturerTest, PacketsFillChunksInOrderAndSilentPacketsReadAsZeros) {
     EXPECT_EQ(device().endpointsAlive, 0);
 }
 
-TEST_F(CapturerTest, AGapOfThirtyChunksBecomesJustOverTwentyFiveChunksOfSilenceInWholeFrames) {
-    openAndStart();
-    const int32_t chunkBytes = capturer_.chunkBytes();
-    const uint32_t chunkMs = kFrames * 1000 / 48000;  // whole milliseconds
-    capturer_.Poll();                                 // nothing: the gap is timed from here
-    const uint32_t gapStart = clock_.nowMs();
-    uint32_t filledAt = 0;
-    while (clock_.nowMs() - gapStart < 30 * chunkMs) {
-        clock_.advance(5);
-        capturer_.Poll();
-        if (filledAt == 0 && !capturer_.IsEmpty()) {
-            filledAt = clock_.nowMs();
+// Polls every 5 ms through a gap: silence goes in at the first poll past 25 chunk durations
+// (counted in whole milliseconds), in whole frames, and the data then follows it directly.
+TEST_F(CapturerTest, AGapOfMoreThanTwentyFiveChunksBecomesThatMuchSilenceInWholeFrames) {
+    // 1024 frames last 21.3 ms at 48000 Hz, counted as 21; at 44100 Hz 23.2, counted as 23.
+    // The second gap spans the wrap of the millisecond clock.
+    for (const auto& [rate, clockStart] : {std::pair{48000u, 1000u}, {44100u, 0xFFFFFFFFu - 300}}) {
+        SCOPED_TRACE(rate);
+        device().mixFormat = fakeaudio::floatMixFormat(rate, 2);
+        clock_.set(clockStart);
+        openAndStart();
+        const int32_t chunkBytes = capturer_.chunkBytes();
+        const uint32_t chunkMs = kFrames * 1000 / rate;
+        capturer_.Poll();  // nothing: the gap is timed from here
+        const uint32_t gapStart = clock_.nowMs();
+        uint32_t elapsed = 0;
+        while (capturer_.IsEmpty() && elapsed < 30 * chunkMs) {
+            clock_.advance(5);
+            capturer_.Poll();
+            elapsed = clock_.nowMs() - gapStart;
         }
+        ASSERT_FALSE(capturer_.IsEmpty());
+        EXPECT_GT(elapsed * 1.0 / chunkMs, 25.0);
+        EXPECT_LE((elapsed - 5) * 1.0 / chunkMs, 25.0);  // the first poll past the threshold
+
+        device().push(2 * kFrames, 1);
+        capturer_.Poll();
+        const std::vector<int16_t> got = drain();
+        const auto dataAt = std::find(got.begin(), got.end(), 1) - got.begin();
+        ASSERT_LT(dataAt, static_cast<long>(got.size()));
+        EXPECT_TRUE(
+            std::all_of(got.begin(), got.begin() + dataAt, [](int16_t s) { return s == 0; }));
+        // Whole frames: the left sample still lands in the left slot.
+        const auto expected = static_cast<int64_t>(chunkBytes * (elapsed * 1.0 / chunkMs));
+        EXPECT_EQ(2 * dataAt, expected - expected % 4);
+        EXPECT_EQ(dataAt % 2, 0);
+        EXPECT_EQ(capturer_.Release(), 0);
     }
-    ASSERT_NE(filledAt, 0u);
-    const uint32_t elapsed = filledAt - gapStart;
-    EXPECT_GT(elapsed * 1.0 / chunkMs, 25.0);
-    EXPECT_LE((elapsed - 5) * 1.0 / chunkMs, 25.0);  // the first poll past the threshold
-
-    // The data then follows the silence directly.
-    device().push(2 * kFrames, 1);
-    capturer_.Poll();
-    const std::vector<int16_t> got = drain();
-    const auto dataAt = std::find(got.begin(), got.end(), 1) - got.begin();
-    ASSERT_LT(dataAt, static_cast<long>(got.size()));
-    EXPECT_TRUE(std::all_of(got.begin(), got.begin() + dataAt, [](int16_t s) { return s == 0; }));
-    // Whole frames: the left sample still lands in the left slot.
-    const auto expected = static_cast<int64_t>(chunkBytes * (elapsed * 1.0 / chunkMs));
-    EXPECT_EQ(2 * dataAt, expected - expected % 4);
-    EXPECT_EQ(dataAt % 2, 0);
-}
-
-TEST_F(CapturerTest, AGapUpToTheThresholdIsDroppedAndOnePastItFilledAcrossTheClockWrap) {
-    // 1024 frames at 44100 Hz last 23.2 ms, counted as 23: the threshold is 25 * 23 = 575 ms.
-    device().mixFormat = fakeaudio::floatMixFormat(44100, 2);
-    clock_.set(0xFFFFFFFFu - 300);  // the gaps span the wrap of the millisecond clock
-    openAndStart();
-    capturer_.Poll();
-    pollThrough(575);
-    EXPECT_TRUE(capturer_.IsEmpty());
-    device().push(kFrames, 1);
-    capturer_.Poll();
-    EXPECT_EQ(drain().at(0), 1);  // nothing in front of the data
-    capturer_.Poll();
-    pollThrough(580);
-    EXPECT_FALSE(capturer_.IsEmpty());
 }
 
 // The thread did not get to poll for 30 chunk durations (a busy machine) while the device went
