@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "ViewsTestSupport.h"
-#include "ui/render/Canvas.h"
 #include "views/CaptureDropDownList.h"
 #include "views/popups/AudioSetting.h"
 #include "views/popups/CameraSetting.h"
@@ -49,8 +48,7 @@ TEST(AppWinTest, TheTimerCountsHoursPastTheFirst) {
 TEST(AppWinTest, EachButtonTogglesItsOwnPopup) {
     AppWin toolbar;
     toolbar.CreateOffscreen(L"toolbar", ui::WS_POPUP, 0);
-    ui::Canvas canvas(0, 0);
-    toolbar.RenderTo(canvas);
+    viewstest::render(toolbar);
     struct Button {
         const char* name;
         Popup* popup;

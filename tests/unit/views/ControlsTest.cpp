@@ -103,13 +103,12 @@ constexpr const char* kHotkeyLayout = R"(<Window size="200,60">
 class HotKeyInputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        log.clear();
         field = static_cast<HotKeyInput*>(ui.pm.FindControl("endKey"));
         ASSERT_NE(field, nullptr);
     }
     void TearDown() override { log.clear(); }
 
-    viewstest::ActionLog& log = viewstest::ActionLog::instance();
+    viewstest::ActionLog& log = viewstest::ActionLog::fresh();
     Built ui{kHotkeyLayout};
     HotKeyInput* field = nullptr;
 };

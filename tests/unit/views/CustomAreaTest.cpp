@@ -58,11 +58,10 @@ protected:
     DetectionTest() {
         detection.CreateOffscreen(L"detection", ui::WS_POPUP, ui::WS_EX_TOOLWINDOW);
         detection.SetToolbarWindow(toolbar.GetHWND());
-        log.clear();
         detection.SendMessage(WM_VIEW_SHOW);
     }
 
-    viewstest::ActionLog& log = viewstest::ActionLog::instance();
+    viewstest::ActionLog& log = viewstest::ActionLog::fresh();
     viewstest::MessageLog toolbar;
     Detection detection{std::make_unique<FakeScreen>(), [](Point& at) {
                             at = {300, 200};
@@ -168,7 +167,6 @@ class CaptureAreaWinTest : public ::testing::Test {
 protected:
     CaptureAreaWinTest() {
         frame.CreateOffscreen(L"capture", ui::WS_POPUP, ui::WS_EX_TOOLWINDOW | ui::WS_EX_TOPMOST);
-        log.clear();
     }
 
     ui::Control* control(const char* name) { return viewstest::control(frame, name); }
@@ -184,7 +182,7 @@ protected:
         sendAt(frame, ui::WM_LBUTTONUP, to);
     }
 
-    viewstest::ActionLog& log = viewstest::ActionLog::instance();
+    viewstest::ActionLog& log = viewstest::ActionLog::fresh();
     CaptureAreaWin frame{kDesktop};
 };
 
@@ -238,7 +236,7 @@ TEST_F(CaptureAreaWinTest, ResizedOrMovedTheAreaStaysOnTheDesktopResizedAtLeast2
         log.clear();
         drag(from, to);
         EXPECT_EQ(log.rects, std::vector<Rect>{asked})
-            << viewstest::str(area) << " " << from.x << "," << from.y;
+            << ::testing::PrintToString(area) << " " << from.x << "," << from.y;
     }
 }
 

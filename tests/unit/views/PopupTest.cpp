@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
 #include "Await.h"
 #include "ViewsTestSupport.h"
-#include "text/UiText.h"
 #include "ui/controls/List.h"
-#include "ui/controls/ListContainerElement.h"
-#include "ui/render/Canvas.h"
 #include "views/CaptureDropDownList.h"
 #include "views/ViewMessages.h"
 
@@ -53,31 +51,20 @@ TEST(PopupPlacementTest, BelowTheButtonUnlessAScreenEdgeIsInTheWay) {
 
 class CaptureDropDownListTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        languageIndex = 0;
-        log.clear();
-        dropDown.CreatePopup(true);
-        list =
-            static_cast<ui::List*>(dropDown.GetPaintManager().FindControl("captureDropDownList"));
-        ASSERT_NE(list, nullptr);
-        ui::Canvas canvas(0, 0);
-        dropDown.RenderTo(canvas);  // lays the rows out
-    }
-    void TearDown() override { log.clear(); }
-
-    // A click on a row, as the user makes it (rows are 32 high below a 1-pixel inset).
     void clickRow(int row) {
         dropDown.ShowPopup();
         ASSERT_TRUE(dropDown.IsShown());
-        const ui::LPARAM at = ui::MakeLParam(60, 1 + row * 32 + 16);
-        dropDown.SendMessage(ui::WM_LBUTTONDOWN, 0, at);
-        dropDown.SendMessage(ui::WM_LBUTTONUP, 0, at);
+        viewstest::clickControl(dropDown, *list->GetItemAt(row));
+    }
+    // How often the toolbar has been asked to open the area picker.
+    long detections() const {
+        return std::count(open.toolbar.heard.begin(), open.toolbar.heard.end(), WM_BEGIN_DETECTION);
     }
 
-    viewstest::ActionLog& log = viewstest::ActionLog::instance();
-    viewstest::MessageLog toolbar;
-    CaptureDropDownList dropDown{toolbar.GetHWND(), nullptr};
-    ui::List* list = nullptr;
+    viewstest::ActionLog& log = viewstest::ActionLog::fresh();
+    viewstest::OpenPopup<CaptureDropDownList> open;
+    CaptureDropDownList& dropDown = open.popup;
+    ui::List* list = viewstest::control<ui::List>(dropDown, "captureDropDownList", "List");
 };
 
 TEST_F(CaptureDropDownListTest, EveryRowButCustomSendsItsIndexCustomAsksForThePicker) {
@@ -94,11 +81,11 @@ TEST_F(CaptureDropDownListTest, EveryRowButCustomSendsItsIndexCustomAsksForThePi
         clickRow(1);
         EXPECT_EQ(list->GetCurSel(), -1);
         EXPECT_FALSE(dropDown.IsShown());
-        EXPECT_EQ(testsupport::runLoop(5s, [&] { return toolbar.has(WM_BEGIN_DETECTION); }), 0)
+        EXPECT_EQ(testsupport::runLoop(5s, [&] { return detections() > 0; }), 0)
             << "WM_BEGIN_DETECTION never reached the toolbar, time " << time;
         // Posted in order: a row before it that asked too would show as a second one.
-        EXPECT_EQ(std::count(toolbar.heard.begin(), toolbar.heard.end(), WM_BEGIN_DETECTION), 1);
-        toolbar.heard.clear();
+        EXPECT_EQ(detections(), 1);
+        open.toolbar.heard.clear();
     }
     EXPECT_TRUE(log.areas.empty());
 }

@@ -25,8 +25,7 @@ namespace {
 TEST(AudioSettingTest, AMicrophoneTheStoreCannotOpenFlipsBackWithItsTooltip) {
     viewstest::OpenPopup<AudioSetting> open;
     auto* mic = viewstest::control<CheckBoxButton>(open.popup, "captureMic", "CheckBoxButton");
-    viewstest::RequestLog& log = viewstest::RequestLog::instance();
-    log.requests.clear();
+    viewstest::ActionLog& log = viewstest::ActionLog::fresh();
     viewstest::clickControl(open.popup, *mic);
     ASSERT_EQ(log.actions(), std::vector<int32_t>{Action::SetCaptureMicrophone});
     EXPECT_EQ(log.requests[0].number, 1);
@@ -63,7 +62,7 @@ TEST(SettingPopupTest, AClickAsksTheStoreAndOnlyItsConfirmationMovesTheHighlight
     const auto lit = [](ui::Control* c) {
         return c->GetBorderColor() == SettingPopup::kSelectedBorder;
     };
-    viewstest::RequestLog& log = viewstest::RequestLog::instance();
+    viewstest::ActionLog& log = viewstest::ActionLog::fresh();
     for (const auto& [request, confirm, panel, none] : groups) {
         SCOPED_TRACE(panel);
         (open.popup.*confirm)(0);
@@ -112,7 +111,7 @@ TEST(CameraSettingTest, TheRowsTheHeightAndTestCameraFollowTheDevices) {
         {false, 166, {L"No devices"}, -1, Action::ShowMessage, L"Please select a camera device"},
         {true, 230, {L"Camera 1", L"Camera 2", L"Camera 3"}, 0, Action::TestCamera, L"测试摄像头"},
     };
-    viewstest::RequestLog& log = viewstest::RequestLog::instance();
+    viewstest::ActionLog& log = viewstest::ActionLog::fresh();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rows.size());
         std::optional<ThreeCameras> cameras;
