@@ -27,10 +27,8 @@ class ActionLog : public IActionListener {
 public:
     struct Request {
         int32_t action = 0;
-        int32_t number = 0;                       // int32 payloads, and bool ones as 0/1
-        double fraction = 0;                      // SetFilterCoefficient
-        std::wstring text;                        // ShowMessage; TestCamera's title
-        int32_t width = 0, height = 0, icon = 0;  // TestCamera
+        int32_t number = 0;  // int32 payloads, and bool ones as 0/1
+        std::wstring text;   // ShowMessage; TestCamera's title
     };
 
     static ActionLog& fresh() {
@@ -75,17 +73,14 @@ public:
             case Action::SetOnlyCaptureCamera:
                 r.number = *static_cast<const bool*>(payload) ? 1 : 0;
                 break;
-            case Action::SetFilterCoefficient:
-                r.fraction = *static_cast<const double*>(payload);
+            case Action::SetFilterCoefficient:  // a fraction no test reads
                 break;
             case Action::ShowMessage:
                 r.text = *static_cast<const wchar_t* const*>(payload);
                 break;
-            case Action::TestCamera: {
-                const auto& p = *static_cast<const TestCameraPayload*>(payload);
-                r = {actionId, 0, 0, p.title, p.width, p.height, p.icon};
+            case Action::TestCamera:
+                r.text = static_cast<const TestCameraPayload*>(payload)->title;
                 break;
-            }
             default:
                 r.number = *static_cast<const int32_t*>(payload);
                 break;
