@@ -169,7 +169,6 @@ protected:
         frame.CreateOffscreen(L"capture", ui::WS_POPUP, ui::WS_EX_TOOLWINDOW | ui::WS_EX_TOPMOST);
     }
 
-    ui::Control* control(const char* name) { return viewstest::control(frame, name); }
     // The area as the Store answers it, laid out as the window is before it is seen.
     void show(const Rect& area) {
         frame.FrameCaptureRect(area);
@@ -188,10 +187,10 @@ protected:
 
 TEST_F(CaptureAreaWinTest, TheFrameStandsJustOutsideTheAreaAndTheBarAboveItUnlessNearTheTop) {
     show({300, 25, 1000, 700});
-    EXPECT_EQ(control("captureArea")->GetPos(), (Rect{298, 23, 1003, 703}));
-    EXPECT_EQ(control("toolBar")->GetPos(), (Rect{300, 1, 1000, 25}));
+    EXPECT_EQ(viewstest::control(frame, "captureArea")->GetPos(), (Rect{298, 23, 1003, 703}));
+    EXPECT_EQ(viewstest::control(frame, "toolBar")->GetPos(), (Rect{300, 1, 1000, 25}));
     show({300, 24, 1000, 700});
-    EXPECT_EQ(control("toolBar")->GetPos(), (Rect{300, 676, 1000, 700}));
+    EXPECT_EQ(viewstest::control(frame, "toolBar")->GetPos(), (Rect{300, 676, 1000, 700}));
     frame.FrameCaptureRect({100, 100, 300, 700});  // 200 wide: not followed
     EXPECT_EQ(frame.FramedArea(), (Rect{300, 24, 1000, 700}));
 }
