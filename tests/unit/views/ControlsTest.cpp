@@ -1,4 +1,5 @@
-// The views' own controls, built by the views' factory in an off-screen paint manager.
+// The hotkey field, built by the views' factory in an off-screen paint manager. (The check
+// button is tested in the audio popup.)
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
@@ -12,79 +13,9 @@
 #include "ui/layout/DialogBuilder.h"
 #include "ui/render/Canvas.h"
 #include "views/controls/CDialogBuilderCallbackEx.h"
-#include "views/controls/CheckBoxButton.h"
 #include "views/controls/HotKeyInput.h"
 
 namespace {
-
-using ui::MakeLParam;
-
-// The check button's state as each click arrives.
-class Notes : public ui::INotify {
-public:
-    void Notify(ui::Notification& msg) override {
-        if (msg.type == "click") {
-            auto* button = static_cast<CheckBoxButton*>(msg.sender->GetInterface("CheckBoxButton"));
-            checkedAtClick.push_back(button != nullptr && button->checked);
-        }
-    }
-    std::vector<bool> checkedAtClick;
-};
-
-// A layout built with the factory into an off-screen paint manager, laid out.
-class Built {
-public:
-    explicit Built(const char* xml) {
-        ui::DialogBuilder builder;
-        pm.AttachDialog(builder.CreateFromText(xml, &factory, &pm));
-        pm.SetClientSize({200, 60});
-        pm.AddNotifier(&notes);
-        ui::Canvas canvas(0, 0);
-        pm.PaintAll(canvas);
-    }
-    bool send(uint32_t msg, ui::WPARAM wParam = 0, ui::LPARAM lParam = 0) {
-        ui::LRESULT unused = 0;
-        return pm.MessageHandler(msg, wParam, lParam, unused);
-    }
-
-    CDialogBuilderCallbackEx factory;
-    ui::PaintManager pm;
-    Notes notes;
-};
-
-constexpr const char* kCheckLayout = R"(<Window size="200,60">
-  <HorizontalLayout>
-    <CheckBoxButton name="mic" width="64" height="60"/>
-    <Control/>
-  </HorizontalLayout>
-</Window>)";
-
-TEST(CheckBoxButtonTest, ThePressFlipsTheStateTheClickComesOnlyOnAReleaseInside) {
-    Built ui(kCheckLayout);
-    auto* mic = static_cast<CheckBoxButton*>(ui.pm.FindControl("mic"));
-    ASSERT_NE(mic, nullptr);
-    mic->checkedImage = "res='165'";
-    // Pressed, then released outside: the state (and the look) has flipped, no click.
-    ui.send(ui::WM_LBUTTONDOWN, 0, MakeLParam(20, 20));
-    EXPECT_TRUE(mic->checked);
-    EXPECT_EQ(mic->GetBkImage(), "res='165'");
-    ui.send(ui::WM_MOUSEMOVE, 0, MakeLParam(150, 20));
-    ui.send(ui::WM_LBUTTONUP, 0, MakeLParam(150, 20));
-    EXPECT_TRUE(mic->checked);
-    EXPECT_TRUE(ui.notes.checkedAtClick.empty());
-
-    // Pressed and released inside: flipped back, and the click reports the new state.
-    ui.send(ui::WM_LBUTTONDOWN, 0, MakeLParam(20, 20));
-    ui.send(ui::WM_LBUTTONUP, 0, MakeLParam(20, 20));
-    EXPECT_FALSE(mic->checked);
-    EXPECT_EQ(ui.notes.checkedAtClick, std::vector<bool>{false});
-
-    // Disabled, it keeps its state.
-    mic->SetEnabled(false);
-    ui.send(ui::WM_LBUTTONDOWN, 0, MakeLParam(20, 20));
-    ui.send(ui::WM_LBUTTONUP, 0, MakeLParam(20, 20));
-    EXPECT_FALSE(mic->checked);
-}
 
 // The modifier keys as the system reports them, for one test.
 class HeldKeys {
@@ -100,16 +31,28 @@ constexpr const char* kHotkeyLayout = R"(<Window size="200,60">
   </HorizontalLayout>
 </Window>)";
 
+// The layout built with the factory into an off-screen paint manager, laid out.
 class HotKeyInputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        field = static_cast<HotKeyInput*>(ui.pm.FindControl("endKey"));
+        ui::DialogBuilder builder;
+        pm.AttachDialog(builder.CreateFromText(kHotkeyLayout, &factory, &pm));
+        pm.SetClientSize({200, 60});
+        ui::Canvas canvas(0, 0);
+        pm.PaintAll(canvas);
+        field = static_cast<HotKeyInput*>(pm.FindControl("endKey"));
         ASSERT_NE(field, nullptr);
     }
     void TearDown() override { log.clear(); }
+    // True when the paint manager took the message, false when it goes on to the window.
+    bool send(uint32_t msg, ui::WPARAM wParam) {
+        ui::LRESULT unused = 0;
+        return pm.MessageHandler(msg, wParam, 0, unused);
+    }
 
     viewstest::ActionLog& log = viewstest::ActionLog::fresh();
-    Built ui{kHotkeyLayout};
+    CDialogBuilderCallbackEx factory;
+    ui::PaintManager pm;
     HotKeyInput* field = nullptr;
 };
 
@@ -127,12 +70,12 @@ TEST_F(HotKeyInputTest, EveryKeyDownInFocusSendsItsCodeBareModifiersIncluded) {
         {KMOD_LSHIFT, 0x10, "010000"},  // left Shift alone
         {KMOD_NONE, 0x12, "000000"},    // Alt's key, nothing held
     };
-    ui.pm.SetFocus(field);
+    pm.SetFocus(field);
     ASSERT_TRUE(field->IsFocused());
     for (const Case& c : cases) {
         log.hotkeys.clear();
         HeldKeys held(c.held);
-        EXPECT_TRUE(ui.send(ui::WM_KEYDOWN, c.vk)) << c.code << ": the key went on to the window";
+        EXPECT_TRUE(send(ui::WM_KEYDOWN, c.vk)) << c.code << ": the key went on to the window";
         ASSERT_EQ(log.hotkeys.size(), 1u) << c.code;
         EXPECT_EQ(log.hotkeys[0].action, 2);
         EXPECT_EQ(log.hotkeys[0].keycode, c.code);
@@ -140,20 +83,20 @@ TEST_F(HotKeyInputTest, EveryKeyDownInFocusSendsItsCodeBareModifiersIncluded) {
 }
 
 TEST_F(HotKeyInputTest, NothingIsSentWithoutTheFocusAndTypingInsertsNothing) {
-    ui.pm.SetFocus(ui.pm.FindControl("other"));
-    EXPECT_FALSE(ui.send(ui::WM_KEYDOWN, 0x77)) << "the key must go on to the window";
-    ui.pm.SetFocus(nullptr);
-    EXPECT_FALSE(ui.send(ui::WM_KEYDOWN, 0x77));
-    ui.pm.SetFocus(field);
-    EXPECT_FALSE(ui.send(ui::WM_KEYUP, 0x77));
+    pm.SetFocus(pm.FindControl("other"));
+    EXPECT_FALSE(send(ui::WM_KEYDOWN, 0x77)) << "the key must go on to the window";
+    pm.SetFocus(nullptr);
+    EXPECT_FALSE(send(ui::WM_KEYDOWN, 0x77));
+    pm.SetFocus(field);
+    EXPECT_FALSE(send(ui::WM_KEYUP, 0x77));
     EXPECT_TRUE(log.hotkeys.empty());
-    ui.send(ui::WM_KEYDOWN, 'A');
-    ui.send(ui::WM_CHAR, 'a');
+    send(ui::WM_KEYDOWN, 'A');
+    send(ui::WM_CHAR, 'a');
     EXPECT_EQ(field->GetText(), L"");
     // The Store answers while the action is being sent, and its window shows the key's name;
     // the Backspace that was pressed must not take a letter off that name.
     log.onHotkey = [this] { field->SetText(L"Backspace"); };
-    ui.send(ui::WM_KEYDOWN, ui::Edit::kBackspace);
+    send(ui::WM_KEYDOWN, ui::Edit::kBackspace);
     EXPECT_EQ(field->GetText(), L"Backspace");
     ASSERT_EQ(log.hotkeys.size(), 2u);
     EXPECT_EQ(log.hotkeys[1].keycode, "000008");

@@ -22,19 +22,38 @@
 
 namespace {
 
-TEST(AudioSettingTest, AMicrophoneTheStoreCannotOpenFlipsBackWithItsTooltip) {
+// The microphone's button flips its state and look on the press, asks for the new state only
+// when released on it, and is flipped back by the Store's refusal, with its tooltip.
+TEST(AudioSettingTest, TheMicrophoneFlipsOnThePressAsksOnAReleaseOnItAndTakesTheStoresAnswer) {
     viewstest::OpenPopup<AudioSetting> open;
     auto* mic = viewstest::control<CheckBoxButton>(open.popup, "captureMic", "CheckBoxButton");
     viewstest::ActionLog& log = viewstest::ActionLog::fresh();
+    const Rect r = mic->GetPos();
+    const Point between{r.right + 8, (r.top + r.bottom) / 2};  // the gap before the speaker's
+    viewstest::sendAt(open.popup, ui::WM_LBUTTONDOWN, {r.left + 8, between.y});
+    EXPECT_TRUE(mic->checked);
+    EXPECT_EQ(mic->GetBkImage(), "res='165' restype='PNG' source='0,0,32,32' dest='16,16,48,48'");
+    viewstest::sendAt(open.popup, ui::WM_MOUSEMOVE, between);
+    viewstest::sendAt(open.popup, ui::WM_LBUTTONUP, between);
+    EXPECT_TRUE(mic->checked);
+    EXPECT_TRUE(log.requests.empty()) << "asked for on a release outside";
+
     viewstest::clickControl(open.popup, *mic);
-    ASSERT_EQ(log.actions(), std::vector<int32_t>{Action::SetCaptureMicrophone});
-    EXPECT_EQ(log.requests[0].number, 1);
+    viewstest::clickControl(open.popup, *mic);
+    ASSERT_EQ(log.actions(),
+              (std::vector<int32_t>{Action::SetCaptureMicrophone, Action::SetCaptureMicrophone}));
+    EXPECT_EQ(log.requests[0].number, 0);
+    EXPECT_EQ(log.requests[1].number, 1);
     open.popup.SetCaptureMicrophone(false);
     EXPECT_FALSE(mic->checked);
     EXPECT_EQ(mic->GetToolTip(), L"Not capture Microphone");
     EXPECT_EQ(mic->GetBkImage(), "res='160' restype='PNG' source='0,0,32,32' dest='16,16,48,48'");
     open.popup.SetCaptureMicrophone(true);
     EXPECT_EQ(mic->GetToolTip(), L"Capture Microphone");
+
+    mic->SetEnabled(false);  // disabled, it keeps its state
+    viewstest::clickControl(open.popup, *mic);
+    EXPECT_TRUE(mic->checked);
 }
 
 TEST(AudioSettingTest, TheCoefficientRoundsHalvesAwayFromZeroOnTheSliderAndShowsTwoPlaces) {
