@@ -108,12 +108,9 @@ TEST(CustomArea, PickedDraggedMovedResizedAndRecordedOutsideTheFrame) {
     ASSERT_TRUE(dragPointer({650, 450}, {750, 500}));  // from its centre
     ASSERT_TRUE(framed({400, 250, 1100, 750}));
 
-    // The bottom-right handle (its middle 3 px in from the area's corner) pulled in, then far
-    // in: never below 200 x 200. The frame follows only larger areas, so the smallest is
-    // checked in the recording.
-    ASSERT_TRUE(dragPointer({1097, 747}, {797, 547}));
-    ASSERT_TRUE(framed({400, 250, 800, 550}));
-    ASSERT_TRUE(dragPointer({797, 547}, {420, 270}));
+    // The bottom-right handle (its middle 3 px in from the area's corner) pulled far in: never
+    // below 200 x 200. The frame follows only larger areas, so this is checked in the recording.
+    ASSERT_TRUE(dragPointer({1097, 747}, {420, 270}));
 
     // A right click in the middle of a drag leaves the area as it was.
     const std::string before = frame.controls()["captureSize"].text;

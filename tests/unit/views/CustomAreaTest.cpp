@@ -58,11 +58,10 @@ protected:
     DetectionTest() {
         detection.CreateOffscreen(L"detection", ui::WS_POPUP, ui::WS_EX_TOOLWINDOW);
         detection.SetToolbarWindow(toolbar.GetHWND());
-        log.clear();
         detection.SendMessage(WM_VIEW_SHOW);
     }
 
-    viewstest::ActionLog& log = viewstest::ActionLog::instance();
+    viewstest::ActionLog& log = viewstest::ActionLog::fresh();
     viewstest::MessageLog toolbar;
     Detection detection{std::make_unique<FakeScreen>(), [](Point& at) {
                             at = {300, 200};
@@ -168,10 +167,8 @@ class CaptureAreaWinTest : public ::testing::Test {
 protected:
     CaptureAreaWinTest() {
         frame.CreateOffscreen(L"capture", ui::WS_POPUP, ui::WS_EX_TOOLWINDOW | ui::WS_EX_TOPMOST);
-        log.clear();
     }
 
-    ui::Control* control(const char* name) { return viewstest::control(frame, name); }
     // The area as the Store answers it, laid out as the window is before it is seen.
     void show(const Rect& area) {
         frame.FrameCaptureRect(area);
@@ -184,16 +181,16 @@ protected:
         sendAt(frame, ui::WM_LBUTTONUP, to);
     }
 
-    viewstest::ActionLog& log = viewstest::ActionLog::instance();
+    viewstest::ActionLog& log = viewstest::ActionLog::fresh();
     CaptureAreaWin frame{kDesktop};
 };
 
 TEST_F(CaptureAreaWinTest, TheFrameStandsJustOutsideTheAreaAndTheBarAboveItUnlessNearTheTop) {
     show({300, 25, 1000, 700});
-    EXPECT_EQ(control("captureArea")->GetPos(), (Rect{298, 23, 1003, 703}));
-    EXPECT_EQ(control("toolBar")->GetPos(), (Rect{300, 1, 1000, 25}));
+    EXPECT_EQ(viewstest::control(frame, "captureArea")->GetPos(), (Rect{298, 23, 1003, 703}));
+    EXPECT_EQ(viewstest::control(frame, "toolBar")->GetPos(), (Rect{300, 1, 1000, 25}));
     show({300, 24, 1000, 700});
-    EXPECT_EQ(control("toolBar")->GetPos(), (Rect{300, 676, 1000, 700}));
+    EXPECT_EQ(viewstest::control(frame, "toolBar")->GetPos(), (Rect{300, 676, 1000, 700}));
     frame.FrameCaptureRect({100, 100, 300, 700});  // 200 wide: not followed
     EXPECT_EQ(frame.FramedArea(), (Rect{300, 24, 1000, 700}));
 }
@@ -238,7 +235,7 @@ TEST_F(CaptureAreaWinTest, ResizedOrMovedTheAreaStaysOnTheDesktopResizedAtLeast2
         log.clear();
         drag(from, to);
         EXPECT_EQ(log.rects, std::vector<Rect>{asked})
-            << viewstest::str(area) << " " << from.x << "," << from.y;
+            << ::testing::PrintToString(area) << " " << from.x << "," << from.y;
     }
 }
 

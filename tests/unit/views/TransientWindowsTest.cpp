@@ -17,17 +17,13 @@ namespace {
 
 constexpr uint32_t kTooltipTimer = ui::PaintManager::kToolTipTimer;
 
-std::wstring textOf(ui::WindowImplBase& window, const char* name) {
-    return window.GetPaintManager().FindControl(name)->GetText();
-}
-
 TEST(CountDownTest, Shows3Then2Then1AndNotifiesOnTheThirdTick) {
     viewstest::MessageLog toolbar;
     CountDown countDown(toolbar.GetHWND(), L"Press 'F8' end recording", true);
     const ui::WindowId window = countDown.GetHWND();
-    EXPECT_EQ(textOf(countDown, "tipsLabel"), L"Press 'F8' end recording");
+    EXPECT_EQ(viewstest::control(countDown, "tipsLabel")->GetText(), L"Press 'F8' end recording");
     for (const wchar_t* shown : {L"3", L"2", L"1"}) {
-        EXPECT_EQ(textOf(countDown, "countDownLabel"), shown);
+        EXPECT_EQ(viewstest::control(countDown, "countDownLabel")->GetText(), shown);
         EXPECT_TRUE(toolbar.heard.empty());
         ui::SendMessage(window, ui::WM_TIMER, kTooltipTimer);  // not a second
         ui::SendMessage(window, ui::WM_TIMER, CountDown::kTimer);
@@ -108,7 +104,8 @@ TEST(GeneratingWinTest, ShowsThePercentInTheBarAndTheCaption) {
     for (int32_t percent : {0, 37, 100}) {
         win.SetProgress(percent);
         EXPECT_EQ(bar->GetValue(), percent);
-        EXPECT_EQ(textOf(win, "progressCaption"), std::to_wstring(percent) + L"%");
+        EXPECT_EQ(viewstest::control(win, "progressCaption")->GetText(),
+                  std::to_wstring(percent) + L"%");
     }
 }
 

@@ -2,7 +2,6 @@
 
 // The actions the views send, and an off-screen stand-in for the toolbar.
 
-#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -21,65 +20,23 @@
 
 namespace viewstest {
 
-// The SetHotkey, ChooseCaptureArea and SetCaptureRect actions sent, in order. The dispatcher never
-// lets a listener go, so there is one for the whole test program; each test clears it.
+// The actions the views send, in order, each with its payload read as its action defines it.
+// The dispatcher never lets a listener go, so there is one for the whole test program; each test
+// takes it cleared.
 class ActionLog : public IActionListener {
-public:
-    static ActionLog& instance() {
-        static ActionLog* log = [] {
-            auto* l = new ActionLog;
-            for (int32_t id :
-                 {Action::SetHotkey, Action::ChooseCaptureArea, Action::SetCaptureRect}) {
-                ActionDispatcher::instance().addListener(id, l);
-            }
-            return l;
-        }();
-        return *log;
-    }
-
-    void onAction(int32_t actionId, void* payload) override {
-        if (actionId == Action::SetHotkey) {
-            hotkeys.push_back(*static_cast<HotkeyPayload*>(payload));
-            if (onHotkey) {
-                onHotkey();
-            }
-        } else if (actionId == Action::ChooseCaptureArea) {
-            areas.push_back(*static_cast<int32_t*>(payload));
-        } else if (actionId == Action::SetCaptureRect) {
-            rects.push_back(*static_cast<Rect*>(payload));
-        }
-    }
-
-    void clear() {
-        hotkeys.clear();
-        areas.clear();
-        rects.clear();
-        onHotkey = nullptr;
-    }
-
-    std::vector<HotkeyPayload> hotkeys;
-    std::vector<int32_t> areas;
-    std::vector<Rect> rects;
-    std::function<void()> onHotkey;  // runs as a SetHotkey arrives (the Store's answer)
-};
-
-// The requests the setting popups send, in order, each with its payload read as its action
-// defines it. One for the whole test program, like ActionLog; each test clears it.
-class RequestLog : public IActionListener {
 public:
     struct Request {
         int32_t action = 0;
-        int32_t number = 0;                       // int32 payloads, and bool ones as 0/1
-        double fraction = 0;                      // SetFilterCoefficient
-        std::wstring text;                        // ShowMessage; TestCamera's title
-        int32_t width = 0, height = 0, icon = 0;  // TestCamera
+        int32_t number = 0;  // int32 payloads, and bool ones as 0/1
+        std::wstring text;   // ShowMessage; TestCamera's title
     };
 
-    static RequestLog& instance() {
-        static RequestLog* log = [] {
-            auto* l = new RequestLog;
+    static ActionLog& fresh() {
+        static ActionLog* log = [] {
+            auto* l = new ActionLog;
             for (int32_t id :
-                 {Action::SetCaptureMethod, Action::SetCaptureMicrophone,
+                 {Action::SetHotkey, Action::ChooseCaptureArea, Action::SetCaptureRect,
+                  Action::SetCaptureMethod, Action::SetCaptureMicrophone,
                   Action::SetCapturePlayback, Action::SetPointStyle, Action::SetShapeStyle,
                   Action::SetPressStyle, Action::SetQuality, Action::SetFilterMic,
                   Action::SetFilterCoefficient, Action::SetCaptureCamera,
@@ -89,6 +46,7 @@ public:
             }
             return l;
         }();
+        log->clear();
         return *log;
     }
 
@@ -96,6 +54,18 @@ public:
         Request r;
         r.action = actionId;
         switch (actionId) {
+            case Action::SetHotkey:
+                hotkeys.push_back(*static_cast<HotkeyPayload*>(payload));
+                if (onHotkey) {
+                    onHotkey();
+                }
+                return;
+            case Action::ChooseCaptureArea:
+                areas.push_back(*static_cast<int32_t*>(payload));
+                return;
+            case Action::SetCaptureRect:
+                rects.push_back(*static_cast<Rect*>(payload));
+                return;
             case Action::SetCaptureMicrophone:
             case Action::SetCapturePlayback:
             case Action::SetFilterMic:
@@ -103,22 +73,27 @@ public:
             case Action::SetOnlyCaptureCamera:
                 r.number = *static_cast<const bool*>(payload) ? 1 : 0;
                 break;
-            case Action::SetFilterCoefficient:
-                r.fraction = *static_cast<const double*>(payload);
+            case Action::SetFilterCoefficient:  // a fraction no test reads
                 break;
             case Action::ShowMessage:
                 r.text = *static_cast<const wchar_t* const*>(payload);
                 break;
-            case Action::TestCamera: {
-                const auto& p = *static_cast<const TestCameraPayload*>(payload);
-                r = {actionId, 0, 0, p.title, p.width, p.height, p.icon};
+            case Action::TestCamera:
+                r.text = static_cast<const TestCameraPayload*>(payload)->title;
                 break;
-            }
             default:
                 r.number = *static_cast<const int32_t*>(payload);
                 break;
         }
         requests.push_back(r);
+    }
+
+    void clear() {
+        hotkeys.clear();
+        areas.clear();
+        rects.clear();
+        requests.clear();
+        onHotkey = nullptr;
     }
 
     std::vector<int32_t> actions() const {
@@ -129,13 +104,12 @@ public:
         return ids;
     }
 
-    std::vector<Request> requests;
+    std::vector<HotkeyPayload> hotkeys;  // SetHotkey
+    std::vector<int32_t> areas;          // ChooseCaptureArea
+    std::vector<Rect> rects;             // SetCaptureRect
+    std::vector<Request> requests;       // the popups' settings
+    std::function<void()> onHotkey;      // runs as a SetHotkey arrives (the Store's answer)
 };
-
-inline std::string str(const Rect& r) {
-    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-           "," + std::to_string(r.bottom);
-}
 
 // A left click in the middle of a laid-out control of the window, as the user makes it.
 inline void clickControl(ui::WindowBase& window, const ui::Control& control) {
@@ -177,10 +151,6 @@ public:
         return ui::WindowBase::HandleMessage(msg, wParam, lParam);
     }
 
-    bool has(uint32_t msg) const {
-        return std::find(heard.begin(), heard.end(), msg) != heard.end();
-    }
-
     std::vector<uint32_t> heard;
 };
 
@@ -199,5 +169,5 @@ struct OpenPopup {
 
 // Rects in failure messages as left,top,right,bottom.
 inline void PrintTo(const Rect& r, std::ostream* out) {
-    *out << viewstest::str(r);
+    *out << r.left << ',' << r.top << ',' << r.right << ',' << r.bottom;
 }
