@@ -60,11 +60,13 @@ void recordThroughTheToolbar(const Language& language) {
     const Rect area{(kDesktopW - 1280) / 2, (kDesktopH - 720) / 2, (kDesktopW + 1280) / 2,
                     (kDesktopH + 720) / 2};
     EXPECT_TRUE(toolbarAt(toolbar, area.right - kToolbarW, area.top - kToolbarH - 15));
+    // The user's next click comes once the drop-down has closed.
+    ASSERT_TRUE(waitFor([&] { return !dropDown.viewable(); }, 5s, "the drop-down closed"));
 
     // The count-down: 3, 2, 1 with the end key's hint, white on black.
     ASSERT_TRUE(toolbar.click("startBtn"));
     const WindowProbe countDown = WindowProbe::find("countdown", 5s);
-    ASSERT_NE(countDown.id(), 0u);
+    ASSERT_NE(countDown.id(), 0u) << readFile(recorder.file("trace.log"));
     EXPECT_TRUE(countDown.awaitControl("tipsLabel", language.hint, 2s));
     ControlView digit;
     EXPECT_TRUE(countDown.awaitControl("countDownLabel", "2", 3s, &digit));
